@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Sets up, builds with warnings as errors and runs the whole test suite, then builds and runs
+# it once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh ci
+ctest --preset ci -j "$(nproc)"
+
+scripts/setup.sh sanitize
+ctest --preset sanitize -j "$(nproc)"
+
+# The tree stays formatted with the project's .clang-format.
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror

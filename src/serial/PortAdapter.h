@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// Raised when the port cannot be opened or refuses its settings. Carries the device it tried
+// and the operating system's reason, for the informative line of the port error box.
+class PortError : public std::runtime_error
+{
+public:
+    PortError(QString device, QString reason)
+        : std::runtime_error(reason.toStdString())
+        , m_device(std::move(device))
+        , m_reason(std::move(reason))
+    {}
+    const QString &device() const { return m_device; }
+    const QString &reason() const { return m_reason; }
+
+private:
+    QString m_device;
+    QString m_reason;
+};
+
+// The serial port as the program sees it: the handful of properties of a classic serial
+// control that the link uses. The real one wraps QSerialPort; tests use a fake.
+class PortAdapter
+{
+public:
+    virtual ~PortAdapter() = default;
+
+    virtual void setCommPort(int port) = 0;
+    virtual int commPort() const = 0;
+    // "9600,N,8,1": baud, parity letter, data bits, stop bits. Takes effect on the next open.
+    virtual void setSettings(const QString &settings) = 0;
+    virtual QString settings() const = 0;
+
+    // Opening throws PortError on any failure; closing a closed port is no error.
+    virtual void setPortOpen(bool open) = 0;
+    virtual bool portOpen() const = 0;
+
+    // False for a closed or vanished port.
+    virtual bool dsrHolding() = 0;
+    virtual void setDtrEnable(bool enable) = 0;
+    virtual void setRtsEnable(bool enable) = 0;
+
+    // InBufferCount = 0 and OutBufferCount = 0: discard what waits. No-ops on a closed port.
+    virtual void clearInBuffer() = 0;
+    virtual void clearOutBuffer() = 0;
+    // Bytes written but not yet on the wire; 0 for a closed port.
+    virtual int outBufferCount() = 0;
+    // Writes one byte; false when the port is closed or the write failed.
+    virtual bool output(quint8 byte) = 0;
+};

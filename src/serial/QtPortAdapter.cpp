@@ -1,0 +1,501 @@
+#include "QtPortAdapter.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QSerialPort>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <climits>
+#include <optional>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+// The adapter owns one QSerialPort and keeps the classic control's habits on top of it: the
+// settings and line states are remembered while the port is closed and applied on opening, a
+// port that cannot report its modem lines counts as holding DSR, and a device that vanishes
+// closes the port instead of leaving a dead descriptor for Qt to spin on. Opening mode is
+// write-only because nothing is ever read from the display.
+
+namespace {
+
+struct LineSettings
+{
+    qint32 baud = 9600;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+
+    bool operator==(const LineSettings &) const = default;
+};
+
+// "9600,N,8,1": baud, N/E/O, 7 or 8 data bits, one stop bit.
+std::optional<LineSettings> parseSettings(const QString &text)
+{
+    const QStringList fields = text.split(QLatin1Char(','));
+    if (fields.size() != 4)
+        return std::nullopt;
+
+    LineSettings s;
+    bool ok = false;
+    s.baud = fields[0].trimmed().toInt(&ok);
+    if (!ok || s.baud <= 0)
+        return std::nullopt;
+
+    const QString parity = fields[1].trimmed().toUpper();
+    if (parity == QLatin1String("N"))
+        s.parity = QSerialPort::NoParity;
+    else if (parity == QLatin1String("E"))
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == QLatin1String("O"))
+        s.parity = QSerialPort::OddParity;
+    else
+        return std::nullopt;
+
+    const QString dataBits = fields[2].trimmed();
+    if (dataBits == QLatin1String("8"))
+        s.dataBits = QSerialPort::Data8;
+    else if (dataBits == QLatin1String("7"))
+        s.dataBits = QSerialPort::Data7;
+    else
+        return std::nullopt;
+
+    if (fields[3].trimmed() != QLatin1String("1"))
+        return std::nullopt;
+    return s;
+}
+
+QString comName(int port)
+{
+    return QStringLiteral("COM%1").arg(port);
+}
+
+} // namespace
+
+QString comDevicePath(int port, const QString &appDir)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(appDir);
+    return comName(port);
+#else
+    if (!appDir.isEmpty()) {
+        const QFileInfo entry(QDir(appDir).filePath(comName(port)));
+        if (entry.exists() || entry.isSymLink()) {
+            // The link's final target, so that the lock file names the device itself; a link
+            // that leads nowhere stays as it is and opening it says so.
+            const QString target = entry.canonicalFilePath();
+            return target.isEmpty() ? entry.absoluteFilePath() : target;
+        }
+    }
+    // Always absolute: Qt would turn a bare name into /dev/NAME.
+    return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString();
+#endif
+}
+
+struct QtPortAdapter::Private
+{
+    explicit Private(const QString &dir)
+        : appDir(dir)
+    {
+        QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
+                         [this](QSerialPort::SerialPortError error) { onError(error); });
+    }
+
+    // Marks one of our calls into QSerialPort. Qt reports errors from deep inside its own
+    // code, so a port found gone is closed only once the outermost call has returned.
+    class Call
+    {
+    public:
+        explicit Call(Private &d)
+            : m_d(d)
+        {
+            ++m_d.depth;
+        }
+        ~Call()
+        {
+            if (--m_d.depth == 0 && m_d.vanished)
+                m_d.close();
+        }
+        Call(const Call &) = delete;
+        Call &operator=(const Call &) = delete;
+
+    private:
+        Private &m_d;
+    };
+
+    QString appDir;
+    int commPort = 1;
+    QString settings = QStringLiteral("9600,N,8,1");
+    LineSettings line;
+    bool rts = true;
+    bool dtr = true;
+
+    QSerialPort serial;
+    QSocketNotifier *hangupWatch = nullptr;
+    bool vanished = false;     // the device has gone; the port is closed at the next safe point
+    bool noModemLines = false; // the open port cannot report DSR (a pseudo-terminal)
+    int depth = 0;
+
+    bool isOpen() const { return serial.isOpen() && !vanished; }
+
+    QString devicePath() const { return comDevicePath(commPort, appDir); }
+
+    void open()
+    {
+        const QString path = devicePath();
+        if (path.isEmpty())
+            throw PortError(comName(commPort),
+                            QStringLiteral("There is no port %1").arg(comName(commPort)));
+
+        serial.setPortName(path);
+        serial.setBaudRate(line.baud);
+        serial.setParity(line.parity);
+        serial.setDataBits(line.dataBits);
+        serial.setStopBits(QSerialPort::OneStop);
+        serial.setFlowControl(QSerialPort::NoFlowControl);
+        serial.clearError();
+        if (!serial.open(QIODevice::WriteOnly)) {
+            const QString reason = openFailure(path);
+            serial.clearError();
+            throw PortError(path, reason);
+        }
+        vanished = false;
+        noModemLines = false;
+        watchForHangup();
+        {
+            Call call(*this);
+            serial.setRequestToSend(rts);
+            serial.setDataTerminalReady(dtr);
+            // Qt may keep stale bytes across a re-open.
+            serial.clear(QSerialPort::AllDirections);
+            serial.clearError();
+        }
+        if (!serial.isOpen())
+            throw PortError(path, QStringLiteral("%1 went away while opening").arg(path));
+    }
+
+    void close()
+    {
+        if (hangupWatch) {
+            hangupWatch->setEnabled(false);
+            hangupWatch->deleteLater();
+            hangupWatch = nullptr;
+        }
+        if (serial.isOpen())
+            serial.close();
+        serial.clearError();
+        vanished = false;
+    }
+
+    // Close, set, open: an open port may refuse a change that the driver cannot make.
+    void reopen()
+    {
+        close();
+        open();
+    }
+
+    QString openFailure(const QString &path) const
+    {
+#ifndef Q_OS_WIN
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            if (info.isSymLink())
+                return QStringLiteral("%1 leads to %2, which does not exist")
+                    .arg(path, info.symLinkTarget());
+            return QStringLiteral("%1 does not exist").arg(path);
+        }
+        if (::access(QFile::encodeName(path).constData(), W_OK) != 0 && errno == EACCES)
+            return QStringLiteral(
+                "Permission denied: add your user to the dialout group and log in again");
+#endif
+        switch (serial.error()) {
+        case QSerialPort::DeviceNotFoundError:
+            return QStringLiteral("%1 does not exist").arg(path);
+        case QSerialPort::PermissionError:
+            // Access itself is granted, so a lock file, an exclusive open or (on Windows) an
+            // open handle of another program is in the way.
+            return QStringLiteral("%1 is busy: another program holds it").arg(path);
+        case QSerialPort::UnsupportedOperationError:
+            return QStringLiteral("The port refuses the settings %1: %2")
+                .arg(settings, serial.errorString());
+        default:
+            return serial.errorString();
+        }
+    }
+
+    void onError(QSerialPort::SerialPortError error)
+    {
+        if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
+            error != QSerialPort::WriteError)
+            return;
+        // A driver queue that is full for a moment (EAGAIN) also arrives as ResourceError:
+        // only a device that no longer answers has gone.
+        if (serial.isOpen() && !vanished && deviceGone())
+            markVanished();
+    }
+
+    void markVanished()
+    {
+        if (vanished)
+            return;
+        vanished = true;
+        if (hangupWatch)
+            hangupWatch->setEnabled(false);
+        // Outside our own calls the news comes from the event loop, possibly from inside one of
+        // Qt's notifiers: close once control is back in the loop.
+        if (depth == 0)
+            QMetaObject::invokeMethod(
+                &serial,
+                [this] {
+                    if (vanished)
+                        close();
+                },
+                Qt::QueuedConnection);
+    }
+
+#ifdef Q_OS_WIN
+    bool hungUp() const
+    {
+        return false;
+    }
+    bool deviceGone() const
+    {
+        return true;
+    }
+
+    qint64 driverQueue()
+    {
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!::ClearCommError(reinterpret_cast<HANDLE>(serial.handle()), &errors, &status)) {
+            markVanished();
+            return 0;
+        }
+        return status.cbOutQue;
+    }
+
+    void watchForHangup() {}
+#else
+    // POLLHUP: a pseudo-terminal whose master has closed, or a hung-up (unplugged) device.
+    bool hungUp() const
+    {
+        pollfd p{serial.handle(), POLLOUT, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+    }
+
+    bool deviceGone() const
+    {
+        if (hungUp())
+            return true;
+        termios t;
+        if (::tcgetattr(serial.handle(), &t) == 0)
+            return false;
+        return errno == EIO || errno == ENXIO || errno == ENODEV || errno == EBADF;
+    }
+
+    qint64 driverQueue()
+    {
+        int queued = 0;
+        if (::ioctl(serial.handle(), TIOCOUTQ, &queued) == 0)
+            return queued;
+        if (errno == EIO || errno == ENXIO || errno == ENODEV)
+            markVanished();
+        return 0; // a port without a transmit queue to ask about
+    }
+
+    // Qt reads nothing here (write-only), so nothing in the event loop would notice a hang-up.
+    // A hung-up descriptor reads as readable; so does one with unread input, which is dropped.
+    void watchForHangup()
+    {
+        hangupWatch = new QSocketNotifier(serial.handle(), QSocketNotifier::Read, &serial);
+        QObject::connect(hangupWatch, &QSocketNotifier::activated, &serial, [this] {
+            if (!serial.isOpen() || vanished)
+                return;
+            if (hungUp()) {
+                markVanished();
+                return;
+            }
+            ::tcflush(serial.handle(), TCIFLUSH);
+            pollfd p{serial.handle(), POLLIN, 0};
+            if (::poll(&p, 1, 0) > 0 && hangupWatch)
+                hangupWatch->setEnabled(false); // input that cannot be dropped: stop, never spin
+        });
+    }
+#endif
+
+    // Moves what Qt still holds into the driver, without waiting for the wire.
+    void push()
+    {
+        if (serial.bytesToWrite() > 0)
+            serial.flush();
+        serial.clearError();
+    }
+};
+
+QtPortAdapter::QtPortAdapter(const QString &appDir)
+    : d(std::make_unique<Private>(appDir))
+{}
+
+QtPortAdapter::~QtPortAdapter()
+{
+    d->close();
+}
+
+const QSerialPort &QtPortAdapter::serialPort() const
+{
+    return d->serial;
+}
+
+void QtPortAdapter::setCommPort(int port)
+{
+    if (port == d->commPort)
+        return;
+    d->commPort = port;
+    if (d->isOpen())
+        d->reopen();
+}
+
+int QtPortAdapter::commPort() const
+{
+    return d->commPort;
+}
+
+void QtPortAdapter::setSettings(const QString &settings)
+{
+    const std::optional<LineSettings> line = parseSettings(settings);
+    if (!line)
+        throw PortError(d->devicePath(),
+                        QStringLiteral("Invalid port settings \"%1\"").arg(settings));
+    d->settings = settings;
+    if (*line == d->line)
+        return;
+    d->line = *line;
+    if (d->isOpen())
+        d->reopen();
+}
+
+QString QtPortAdapter::settings() const
+{
+    return d->settings;
+}
+
+void QtPortAdapter::setPortOpen(bool open)
+{
+    if (open && d->isOpen())
+        return;
+    d->close();
+    if (open)
+        d->open();
+}
+
+bool QtPortAdapter::portOpen() const
+{
+    return d->isOpen();
+}
+
+bool QtPortAdapter::dsrHolding()
+{
+    if (!d->isOpen())
+        return false;
+    Private::Call call(*d);
+    if (d->hungUp()) {
+        d->markVanished();
+        return false;
+    }
+    if (d->noModemLines)
+        return true;
+    const QSerialPort::PinoutSignals pins = d->serial.pinoutSignals();
+    const QSerialPort::SerialPortError error = d->serial.error();
+    d->serial.clearError();
+    if (d->vanished)
+        return false;
+    if (error == QSerialPort::UnsupportedOperationError) {
+        // A pseudo-terminal or a network-bridged port has no modem lines: treat DSR as on so
+        // such ports work, and stop asking.
+        d->noModemLines = true;
+        return true;
+    }
+    return error == QSerialPort::NoError && pins.testFlag(QSerialPort::DataSetReadySignal);
+}
+
+void QtPortAdapter::setDtrEnable(bool enable)
+{
+    d->dtr = enable;
+    if (!d->isOpen())
+        return;
+    Private::Call call(*d);
+    d->serial.setDataTerminalReady(enable);
+    d->serial.clearError(); // a port without modem lines has nothing to switch
+}
+
+void QtPortAdapter::setRtsEnable(bool enable)
+{
+    d->rts = enable;
+    if (!d->isOpen())
+        return;
+    Private::Call call(*d);
+    d->serial.setRequestToSend(enable);
+    d->serial.clearError();
+}
+
+void QtPortAdapter::clearInBuffer()
+{
+    if (!d->isOpen())
+        return;
+    Private::Call call(*d);
+    d->serial.clear(QSerialPort::Input);
+    d->serial.clearError();
+}
+
+void QtPortAdapter::clearOutBuffer()
+{
+    if (!d->isOpen())
+        return;
+    Private::Call call(*d);
+    d->serial.clear(QSerialPort::Output);
+    d->serial.clearError();
+}
+
+int QtPortAdapter::outBufferCount()
+{
+    if (!d->isOpen())
+        return 0;
+    Private::Call call(*d);
+    if (d->hungUp()) {
+        d->markVanished();
+        return 0;
+    }
+    // Qt's own buffer only empties when pushed: the caller polls without an event loop.
+    d->push();
+    const qint64 queued = d->serial.bytesToWrite() + d->driverQueue();
+    if (d->vanished)
+        return 0;
+    return static_cast<int>(qMin<qint64>(queued, INT_MAX));
+}
+
+bool QtPortAdapter::output(quint8 byte)
+{
+    if (!d->isOpen())
+        return false;
+    Private::Call call(*d);
+    if (d->hungUp()) {
+        d->markVanished();
+        return false;
+    }
+    const char data = static_cast<char>(byte);
+    if (d->serial.write(&data, 1) != 1) {
+        d->serial.clearError();
+        return false;
+    }
+    d->push();
+    return !d->vanished;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "PortAdapter.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSerialPort;
+
+// The device a COM number means here: on Windows "COMn"; on Linux the entry "COMn" in
+// `appDir` when there is one (usually a symbolic link to a device), else /dev/ttyS{n-1}.
+QString comDevicePath(int port, const QString &appDir);
+
+// PortAdapter over QSerialPort.
+class QtPortAdapter : public PortAdapter
+{
+public:
+    explicit QtPortAdapter(const QString &appDir);
+    ~QtPortAdapter() override;
+
+    void setCommPort(int port) override;
+    int commPort() const override;
+    void setSettings(const QString &settings) override;
+    QString settings() const override;
+    void setPortOpen(bool open) override;
+    bool portOpen() const override;
+    bool dsrHolding() override;
+    void setDtrEnable(bool enable) override;
+    void setRtsEnable(bool enable) override;
+    void clearInBuffer() override;
+    void clearOutBuffer() override;
+    int outBufferCount() override;
+    bool output(quint8 byte) override;
+
+private:
+    friend class TestQtPortAdapter; // reads the line settings a pseudo-terminal cannot show
+    const QSerialPort &serialPort() const;
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "Clock.h"
+
+#include <functional>
+#include <map>
+#include <vector>
+
+// Virtual time: waits return at once with the time moved on, and on the way they run the
+// actions and timer ticks that fall due, in time order. Waits started by such an action nest
+// like the real ones.
+class FakeClock : public Clock
+{
+public:
+    FakeClock();
+    ~FakeClock() override;
+
+    double now() const override { return m_now; }
+    void waitProcessingEvents(double deadline) override;
+    void nap(double seconds) override;
+    void interruptWaits() override;
+    std::unique_ptr<ClockTimer> makeTimer() override;
+
+    // Runs `action` when virtual time reaches `at` inside a wait (or advance()).
+    void schedule(double at, std::function<void()> action);
+    void scheduleIn(double seconds, std::function<void()> action)
+    {
+        schedule(m_now + seconds, std::move(action));
+    }
+    // Lets `seconds` of virtual time pass, as the idle event loop would.
+    void advance(double seconds) { waitProcessingEvents(m_now + seconds); }
+
+    // Every waitProcessingEvents call: its start and its deadline.
+    struct Wait
+    {
+        double start;
+        double deadline;
+    };
+    const std::vector<Wait> &waits() const { return m_waits; }
+    double nappedSeconds() const { return m_napped; }
+
+private:
+    friend class FakeClockTimer;
+    class FakeClockTimer;
+    bool runNextDue(double deadline);
+
+    double m_now = 1000.0; // arbitrary: nothing may rely on time starting at zero
+    double m_napped = 0;
+    quint64 m_interruptions = 0;
+    std::multimap<double, std::function<void()>> m_actions;
+    std::vector<FakeClockTimer *> m_timers;
+    std::vector<Wait> m_waits;
+};

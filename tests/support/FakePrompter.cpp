@@ -1,0 +1,1 @@
+#include "FakePrompter.h"
