@@ -1,0 +1,143 @@
+#pragma once
+
+#include "Define.h"
+#include "SerialLink.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+class ClockTimer;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class PictureBox;
+class LineShape;
+
+// The program's one window. It owns every control, the link-monitor timer and the serial
+// link, and runs start-up, shut-down and every command. The port, the clock and the message
+// boxes come from outside, so tests run it over fakes.
+class FrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prompter,
+            QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    // Start-up. False when the port could not be opened: the box has been shown and the
+    // program is to end without showing the window.
+    bool Form_Load();
+
+    void ShowStatus(const QString &text);
+    void ShowInterfaceStatus();
+
+    void BeginSending();
+    void EndSending();
+    void TmrStat_Timer();
+
+    // Set-up panel.
+    void OptSet_Click(int index);
+    void OptSetSel_Click(int index);
+    void OptReset_Click(int index);
+    void CboINChr_Click();
+    void CboCodePage_Click();
+    void CboEmulation_Click();
+    void CboCommunication_Click();
+    void CboBaud_Click();
+    void TxtUpperLine_Change();
+    void TxtLowerLine_Change();
+    void CmdSend_Click();
+
+    // Menu commands.
+    void MenuIFSet_Click();
+    void MenuTest_Click();
+    void MenuDemo_Click();
+    void MenuStopDemo_Click();
+    void MenuInit_Click();
+    void MenuScroll_Click();
+    void MenuOverWrite_Click();
+    void MenuEnd_Click();
+    void MenuHVersion_Click();
+
+    bool unloaded() const { return m_unloaded; }
+
+    // Controls, named as the window's layout names them.
+    std::array<QRadioButton *, 2> OptSet{};
+    QCheckBox *ChkSetTerm = nullptr;
+    QGroupBox *FraPoleSet = nullptr;
+    std::array<QRadioButton *, 7> OptSetSel{};
+    QComboBox *CboBaud = nullptr;
+    QComboBox *CboCommunication = nullptr;
+    QComboBox *CboEmulation = nullptr;
+    QLineEdit *TxtLowerLine = nullptr;
+    QLineEdit *TxtUpperLine = nullptr;
+    QComboBox *CboCodePage = nullptr;
+    QComboBox *CboINChr = nullptr;
+    QGroupBox *FraResROM = nullptr;
+    std::array<QRadioButton *, 3> OptReset{};
+    QPushButton *CmdSend = nullptr;
+    PictureBox *PicIFStat = nullptr;
+    std::unique_ptr<ClockTimer> TmrStat;
+    QLabel *LblSending = nullptr;
+    QLabel *LblMessage = nullptr;
+    LineShape *LineX2 = nullptr;
+    LineShape *LineX1 = nullptr;
+    QLabel *ImgPC = nullptr;
+    std::array<QLabel *, 3> ImgArrow{};
+    QLabel *ImgPole = nullptr;
+
+    QAction *MenuFile = nullptr;
+    QAction *MenuIFSet = nullptr;
+    QAction *MenuTest = nullptr;
+    QAction *MenuDemo = nullptr;
+    QAction *MenuStopDemo = nullptr;
+    QAction *MenuInit = nullptr;
+    QAction *MenuScroll = nullptr;
+    QAction *MenuOverWrite = nullptr;
+    QAction *MenuEnd = nullptr;
+    QAction *MenuHelp = nullptr;
+    QAction *MenuHVersion = nullptr;
+
+    // Window state.
+    int SetSelIndex = 2;
+    int ResetSelIndex = 0;
+    bool LinkStatusShown = false;
+    bool RawSend = false;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void connectHandlers();
+    void Form_Unload();
+    void showLinkDownLook();
+    void selectSetupRow(int row);
+    void fillControlsFromSettings();
+
+    bool SendData(const QString &hexText) { return m_link.SendData(hexText, RawSend); }
+    // Sends a text and shows the send-error box when it failed; the caller goes on.
+    void sendText(const QString &hexText);
+    void runScript(const struct DisplayScript &script);
+    void switchPcPort(int item);
+
+    Define &m_define;
+    PortAdapter &m_port;
+    Prompter &m_prompter;
+    SerialLink m_link;
+    bool m_unloading = false;
+    bool m_unloaded = false;
+    bool m_centred = false;
+    std::vector<QAction *> m_refusedWhileSending;
+};

@@ -1,0 +1,86 @@
+// The window's sending look, the link monitor and the version box.
+#include "FrmMain.h"
+
+#include "Clock.h"
+#include "PortAdapter.h"
+#include "Prompter.h"
+#include "VersionInfo.h"
+#include "Widgets.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+void FrmMain::BeginSending()
+{
+    RawSend = false;
+    TmrStat->setEnabled(false);
+    CmdSend->hide();
+    LblSending->show();
+    setCursor(Qt::WaitCursor);
+    for (QLabel *arrow : ImgArrow)
+        arrow->show();
+
+    // No second command may start while this one waits; Exit stays available. Only the items
+    // usable now are disabled, and exactly those come back: a hidden item reads as disabled
+    // and must keep its own state for when it is shown again.
+    m_refusedWhileSending.clear();
+    for (QAction *item : {MenuIFSet, MenuTest, MenuDemo, MenuStopDemo, MenuInit, MenuScroll,
+                          MenuOverWrite, MenuHVersion}) {
+        if (item->isEnabled()) {
+            m_refusedWhileSending.push_back(item);
+            item->setEnabled(false);
+        }
+    }
+}
+
+void FrmMain::EndSending()
+{
+    RawSend = false;
+    LinkStatusShown = false;
+    if (!m_unloaded)
+        TmrStat->setEnabled(true);
+    LblSending->hide();
+    for (QLabel *arrow : ImgArrow)
+        arrow->hide();
+    unsetCursor();
+    for (QAction *item : m_refusedWhileSending)
+        item->setEnabled(true);
+    m_refusedWhileSending.clear();
+}
+
+void FrmMain::TmrStat_Timer()
+{
+    QString status;
+    // A closed or vanished port reports DSR off: the link-down look.
+    if (m_port.dsrHolding()) {
+        LineX1->hide();
+        LineX2->hide();
+        ImgArrow[m_define.ArrowIndex]->hide();
+        m_define.ArrowIndex = (m_define.ArrowIndex + 1) % 3;
+        ImgArrow[m_define.ArrowIndex]->show();
+        CmdSend->show();
+        for (QAction *item : {MenuTest, MenuInit, MenuDemo})
+            item->setEnabled(true);
+        status = QStringLiteral("Communication OK");
+    } else {
+        ImgArrow[m_define.ArrowIndex]->hide();
+        LineX1->show();
+        LineX2->show();
+        CmdSend->hide();
+        for (QAction *item : {MenuTest, MenuInit, MenuDemo})
+            item->setEnabled(false);
+        status = QStringLiteral("Communication NG");
+    }
+    if (!LinkStatusShown)
+        ShowStatus(status);
+    LinkStatusShown = true;
+}
+
+void FrmMain::MenuHVersion_Click()
+{
+    ShowStatus(QStringLiteral("Version Information"));
+    CmdSend->hide();
+    MenuTest->setEnabled(false);
+    m_prompter.message(QStringLiteral("Version Information"), versionMessage());
+    LinkStatusShown = false;
+}

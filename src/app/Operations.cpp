@@ -1,0 +1,103 @@
+// The menu commands that drive the display directly, and Interface Set.
+#include "FrmMain.h"
+
+#include "Clock.h"
+#include "DisplayScripts.h"
+#include "DlgIFSet.h"
+#include "PortAdapter.h"
+
+#include <QAction>
+#include <QPushButton>
+
+void FrmMain::sendText(const QString &hexText)
+{
+    if (!SendData(hexText))
+        m_link.ReportSendError();
+}
+
+void FrmMain::runScript(const DisplayScript &script)
+{
+    BeginSending();
+    ShowStatus(script.status);
+    RawSend = true;
+    for (const QString &text : script.texts)
+        sendText(text);
+    EndSending();
+}
+
+void FrmMain::MenuTest_Click()
+{
+    runScript(testPrintScript());
+}
+
+void FrmMain::MenuInit_Click()
+{
+    runScript(initScript());
+}
+
+void FrmMain::MenuScroll_Click()
+{
+    runScript(scrollScript(m_define.DspEmulation));
+}
+
+void FrmMain::MenuOverWrite_Click()
+{
+    runScript(overwriteScript(m_define.DspEmulation));
+}
+
+void FrmMain::MenuDemo_Click()
+{
+    const DisplayScript demo = runDemoTexts();
+    BeginSending();
+    ShowStatus(demo.status);
+    RawSend = true;
+    for (const QString &text : demo.texts)
+        sendText(text);
+    m_port.setRtsEnable(false);
+    RawSend = false;
+    sendText(DemoCommand());
+    EndSending();
+    MenuDemo->setVisible(false);
+    MenuStopDemo->setVisible(true);
+}
+
+void FrmMain::MenuStopDemo_Click()
+{
+    const DisplayScript stop = stopDemoScript();
+    ShowStatus(stop.status);
+    m_port.setRtsEnable(true);
+    BeginSending();
+    RawSend = true;
+    for (const QString &text : stop.texts)
+        sendText(text);
+    EndSending();
+    MenuStopDemo->setVisible(false);
+    MenuDemo->setVisible(true);
+}
+
+void FrmMain::MenuIFSet_Click()
+{
+    ShowStatus(QStringLiteral("Set Interface"));
+    CmdSend->hide();
+    MenuTest->setEnabled(false);
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    TmrStat->setEnabled(false);
+    {
+        DlgIFSet dialog(m_define, this);
+        dialog.exec();
+    }
+    try {
+        if (m_define.IFSetCancelled) {
+            m_link.ReopenPort();
+        } else {
+            ShowInterfaceStatus();
+            m_link.OpenPort();
+        }
+    } catch (const PortError &) {
+        // Nothing is said: the port stays closed and the link monitor shows the link down.
+    }
+    if (!m_unloaded)
+        TmrStat->setEnabled(true);
+    LinkStatusShown = false;
+}

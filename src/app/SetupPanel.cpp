@@ -1,0 +1,181 @@
+// The set-up and reset panels of the window and the Send button.
+#include "FrmMain.h"
+
+#include "PortAdapter.h"
+#include "SettingsFile.h"
+#include "SetupCommands.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QRadioButton>
+
+void FrmMain::OptSet_Click(int index)
+{
+    OptSet[index]->setChecked(true);
+    OptSet[1 - index]->setChecked(false);
+    const bool systemSet = index == 0;
+    for (QWidget *control :
+         {static_cast<QWidget *>(CboINChr), static_cast<QWidget *>(CboCodePage),
+          static_cast<QWidget *>(CboEmulation), static_cast<QWidget *>(TxtUpperLine),
+          static_cast<QWidget *>(TxtLowerLine), static_cast<QWidget *>(CboCommunication),
+          static_cast<QWidget *>(CboBaud), static_cast<QWidget *>(ChkSetTerm)})
+        control->setEnabled(systemSet);
+    for (QRadioButton *row : OptSetSel)
+        row->setEnabled(systemSet);
+    for (QRadioButton *row : OptReset)
+        row->setEnabled(!systemSet);
+}
+
+void FrmMain::OptSetSel_Click(int index)
+{
+    SetSelIndex = index;
+}
+
+void FrmMain::OptReset_Click(int index)
+{
+    ResetSelIndex = index;
+    ShowStatus(QStringLiteral("Reset condition=") + QString::number(index, 16).toUpper());
+    LinkStatusShown = false;
+}
+
+void FrmMain::selectSetupRow(int row)
+{
+    // Selecting the row runs its handler; a row already selected records itself again.
+    if (OptSetSel[row]->isChecked())
+        OptSetSel_Click(row);
+    else
+        OptSetSel[row]->setChecked(true);
+}
+
+void FrmMain::CboINChr_Click()
+{
+    selectSetupRow(SetupINChar);
+}
+
+void FrmMain::CboCodePage_Click()
+{
+    selectSetupRow(SetupCodePage);
+}
+
+void FrmMain::CboEmulation_Click()
+{
+    selectSetupRow(SetupEmulation);
+}
+
+void FrmMain::TxtUpperLine_Change()
+{
+    selectSetupRow(SetupUpperLine);
+}
+
+void FrmMain::TxtLowerLine_Change()
+{
+    selectSetupRow(SetupLowerLine);
+}
+
+void FrmMain::CboCommunication_Click()
+{
+    selectSetupRow(SetupCommunication);
+    ChkSetTerm->setChecked(true);
+}
+
+void FrmMain::CboBaud_Click()
+{
+    selectSetupRow(SetupBaud);
+    ChkSetTerm->setChecked(true);
+}
+
+void FrmMain::CmdSend_Click()
+{
+    BeginSending();
+    if (OptSet[0]->isChecked()) {
+        // The value is read once, for the frame: a change made during the send's waits does
+        // not reach the setting, so the setting, the display and the PC port agree.
+        const int item = SetSelIndex;
+        QComboBox *const lists[7] = {CboINChr, CboCodePage,      CboEmulation, nullptr,
+                                     nullptr,  CboCommunication, CboBaud};
+        const int listIndex = lists[item] ? lists[item]->currentIndex() : -1;
+        const QString text = item == SetupUpperLine   ? TxtUpperLine->text()
+                             : item == SetupLowerLine ? TxtLowerLine->text()
+                                                      : QString();
+        if (setupItemIsRaw(item))
+            RawSend = true;
+        if (!SendData(setupItemPayload(item, listIndex, text))) {
+            m_link.ReportSendError();
+            EndSending();
+            return;
+        }
+        RawSend = false;
+        switch (item) {
+        case SetupINChar:
+            m_define.DspINChar = listIndex;
+            break;
+        case SetupCodePage:
+            m_define.DspCodePage = listIndex;
+            break;
+        case SetupEmulation:
+            m_define.DspEmulation = listIndex;
+            break;
+        case SetupUpperLine:
+            m_define.DspUpperLine = text;
+            break;
+        case SetupLowerLine:
+            m_define.DspLowerLine = text;
+            break;
+        case SetupCommunication:
+            m_define.DspCommunication = listIndex;
+            break;
+        case SetupBaud:
+            m_define.DspBaud = listIndex;
+            break;
+        }
+        if (ChkSetTerm->isChecked() && (item == SetupCommunication || item == SetupBaud))
+            switchPcPort(item);
+        sendText(ClosingFrame());
+    } else {
+        const int item = ResetSelIndex;
+        sendText(resetItemPayload(item));
+        if (item == ResetUpperLine) {
+            m_define.DspUpperLine.clear();
+            TxtUpperLine->setText(QString());
+        } else if (item == ResetLowerLine) {
+            m_define.DspLowerLine.clear();
+            TxtLowerLine->setText(QString());
+        }
+    }
+    MenuScroll->setVisible(true);
+    MenuOverWrite->setVisible(true);
+    if (!OptSet[1]->isEnabled()) {
+        for (QRadioButton *row : OptSetSel)
+            row->setEnabled(true);
+        for (QWidget *control :
+             {static_cast<QWidget *>(CboINChr), static_cast<QWidget *>(CboCodePage),
+              static_cast<QWidget *>(CboCommunication), static_cast<QWidget *>(CboBaud),
+              static_cast<QWidget *>(TxtUpperLine), static_cast<QWidget *>(TxtLowerLine),
+              static_cast<QWidget *>(OptSet[1])})
+            control->setEnabled(true);
+    }
+    SaveSettings(m_define);
+    EndSending();
+}
+
+void FrmMain::switchPcPort(int item)
+{
+    if (item == SetupCommunication) {
+        const PcLineFormat format = pcLineForCommunication(m_define.DspCommunication);
+        m_define.ComParity = format.parity;
+        m_define.ComBitLen = format.bitLen;
+    } else {
+        m_define.ComBaud = pcBaudForDspBaud(m_define.DspBaud);
+    }
+    if (m_port.portOpen())
+        m_port.setPortOpen(false);
+    ShowInterfaceStatus();
+    try {
+        m_link.OpenPort();
+    } catch (const PortError &) {
+        // Left to the link monitor: the closing frame fails with its box and the window shows
+        // the link down; the settings stay as chosen.
+    }
+}

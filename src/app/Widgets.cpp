@@ -1,0 +1,88 @@
+#include "Widgets.h"
+
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget *parent)
+    : QWidget(parent)
+{
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Qt::white);
+    p.setColor(QPalette::WindowText, Qt::blue);
+    setPalette(p);
+}
+
+void PictureBox::clear()
+{
+    m_lines.clear();
+    update();
+}
+
+void PictureBox::print(const QString &line)
+{
+    m_lines << line;
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    const QFontMetrics metrics(font());
+    int y = metrics.ascent();
+    for (const QString &line : m_lines) {
+        painter.drawText(0, y, line);
+        y += metrics.height();
+    }
+    // The panel's sunken border, drawn over the text like the classic control's.
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+TitledFrame::TitledFrame(const QString &title, QWidget *parent)
+    : QGroupBox(title, parent)
+{}
+
+void TitledFrame::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QFontMetrics metrics(font());
+    const int top = metrics.height() / 2;
+    const int gapStart = 6;
+    const int gapEnd = gapStart + metrics.horizontalAdvance(title());
+    const QRect r = rect().adjusted(0, top, -2, -2);
+    // An etched edge: a dark line with a light one beside it.
+    for (const auto &[color, offset] : {std::pair{palette().color(QPalette::Mid), 0},
+                                        std::pair{palette().color(QPalette::Light), 1}}) {
+        painter.setPen(color);
+        const QRect e = r.translated(offset, offset);
+        painter.drawLine(e.left(), e.top(), gapStart, e.top());
+        painter.drawLine(gapEnd, e.top(), e.right(), e.top());
+        painter.drawLine(e.right(), e.top(), e.right(), e.bottom());
+        painter.drawLine(e.right(), e.bottom(), e.left(), e.bottom());
+        painter.drawLine(e.left(), e.bottom(), e.left(), e.top());
+    }
+}
+
+LineShape::LineShape(Direction direction, QColor color, int width, QWidget *parent)
+    : QWidget(parent)
+    , m_direction(direction)
+    , m_color(color)
+    , m_width(width)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
+
+void LineShape::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(m_color, m_width, Qt::SolidLine, Qt::RoundCap));
+    const qreal inset = m_width / 2.0;
+    const QRectF r = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+    if (m_direction == TopLeftToBottomRight)
+        painter.drawLine(r.topLeft(), r.bottomRight());
+    else
+        painter.drawLine(r.topRight(), r.bottomLeft());
+}

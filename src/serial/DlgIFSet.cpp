@@ -1,0 +1,176 @@
+#include "DlgIFSet.h"
+
+#include "Define.h"
+#include "QtPortAdapter.h"
+#include "UiMetrics.h"
+
+#include <QComboBox>
+#include <QIcon>
+#include <QLabel>
+#include <QProxyStyle>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStyleOptionComplex>
+
+#include <algorithm>
+
+namespace {
+
+// The lists are narrow and their items begin with blanks; the widest, " 38,400bps", needs
+// the whole width between the frame and the arrow glyph, more than some styles leave it.
+class ListStyle : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl sub,
+                         const QWidget *widget) const override
+    {
+        QRect r = QProxyStyle::subControlRect(control, option, sub, widget);
+        if (control == CC_ComboBox && sub == SC_ComboBoxEditField)
+            r = r.adjusted(-2, 0, 2, 0) & option->rect.adjusted(2, 0, -2, 0);
+        return r;
+    }
+};
+
+QComboBox *makeList(QWidget *parent, const char *name, const QStringList &items, QRect place,
+                    QStyle *style)
+{
+    auto *list = new QComboBox(parent);
+    list->setObjectName(QLatin1String(name));
+    list->setStyle(style);
+    list->addItems(items);
+    list->setGeometry(place);
+    return list;
+}
+
+// Right-aligned and as wide as its text, so the right edge stays put whatever the font.
+QLabel *makeLabel(QWidget *parent, const char *name, const QString &text, int rightTwips,
+                  int topTwips)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    label->adjustSize();
+    label->move(twips(rightTwips) - label->width(), twips(topTwips));
+    return label;
+}
+
+// The list index `value - offset`, kept inside the list so that a stray value still selects
+// something.
+int clampedIndex(const QComboBox *list, int value, int offset)
+{
+    return std::clamp(value - offset, 0, list->count() - 1);
+}
+
+bool validIndex(const QComboBox *list)
+{
+    return list->currentIndex() >= 0 && list->currentIndex() < list->count();
+}
+
+} // namespace
+
+DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+    , m_define(define)
+{
+    setObjectName(QStringLiteral("DlgIFSet"));
+    setWindowTitle(QStringLiteral("Interface Set"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
+    setFont(centuryFont(11.25));
+    setFixedSize(twips(5340), twips(2655));
+
+    // Widgets hold their style through a guarded pointer, so the order of deletion is free.
+    auto *listStyle = new ListStyle;
+    listStyle->setParent(this);
+
+    CboPort = makeList(this, "CboPort",
+                       {QStringLiteral(" COM1:"), QStringLiteral(" COM2:"),
+                        QStringLiteral(" COM3:"), QStringLiteral(" COM4:")},
+                       twipsRect(1680, 240, 1455, 390), listStyle);
+    // On Linux a COM number stands for a device; show which one.
+    for (int i = 0; i < CboPort->count(); ++i)
+        CboPort->setItemData(i, comDevicePath(i + 1, m_define.AppDir), Qt::ToolTipRole);
+
+    CboBaud = makeList(this, "CboBaud",
+                       {QStringLiteral("    300bps"), QStringLiteral("    600bps"),
+                        QStringLiteral("  1,200bps"), QStringLiteral("  2,400bps"),
+                        QStringLiteral("  4,800bps"), QStringLiteral("  9,600bps"),
+                        QStringLiteral(" 19,200bps"), QStringLiteral(" 38,400bps")},
+                       twipsRect(1680, 840, 1455, 390), listStyle);
+    CboParity = makeList(this, "CboParity",
+                         {QStringLiteral(" Non"), QStringLiteral(" Even"), QStringLiteral(" Odd")},
+                         twipsRect(1680, 1440, 1455, 390), listStyle);
+    CboBitLen = makeList(this, "CboBitLen", {QStringLiteral(" 7bit"), QStringLiteral(" 8bit")},
+                         twipsRect(1680, 2040, 1455, 390), listStyle);
+
+    LblPort = makeLabel(this, "LblPort", QStringLiteral("Port No."), 1575, 360);
+    LblBaud = makeLabel(this, "LblBaud", QStringLiteral("Baud rate"), 1575, 960);
+    LblParity = makeLabel(this, "LblParity", QStringLiteral("Parity"), 1575, 1560);
+    LblBitLen = makeLabel(this, "LblBitLen", QStringLiteral("Bit Length"), 1575, 2160);
+
+    CmdSet = new QPushButton(QStringLiteral("Set"), this);
+    CmdSet->setObjectName(QStringLiteral("CmdSet"));
+    CmdSet->setFont(centuryFont(14.25, true));
+    CmdSet->setGeometry(twipsRect(3600, 1800, 1455, 615));
+    CmdSet->setDefault(true);
+
+    CmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    CmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    CmdCancel->setGeometry(twipsRect(3600, 1080, 1455, 495));
+
+    setTabOrder(CboPort, CboBaud);
+    setTabOrder(CboBaud, CboParity);
+    setTabOrder(CboParity, CboBitLen);
+    setTabOrder(CboBitLen, CmdSet);
+    setTabOrder(CmdSet, CmdCancel);
+
+    connect(CmdSet, &QPushButton::clicked, this, &DlgIFSet::CmdSet_Click);
+    connect(CmdCancel, &QPushButton::clicked, this, &DlgIFSet::CmdCancel_Click);
+}
+
+int DlgIFSet::baudIndexOf(int rate)
+{
+    const auto it = std::find(BaudRates.begin(), BaudRates.end(), rate);
+    return it == BaudRates.end() ? 5 : int(it - BaudRates.begin());
+}
+
+void DlgIFSet::showEvent(QShowEvent *event)
+{
+    // A spontaneous show is the window system restoring us; the user's choices stay.
+    if (!event->spontaneous())
+        Form_Load();
+    QDialog::showEvent(event);
+}
+
+void DlgIFSet::Form_Load()
+{
+    m_define.IFSetCancelled = true;
+    CboPort->setCurrentIndex(clampedIndex(CboPort, m_define.ComPort, 1));
+    CboBitLen->setCurrentIndex(clampedIndex(CboBitLen, m_define.ComBitLen, 7));
+    CboParity->setCurrentIndex(clampedIndex(CboParity, m_define.ComParity, 0));
+    CboBaud->setCurrentIndex(baudIndexOf(m_define.ComBaud));
+    CboPort->setFocus();
+}
+
+void DlgIFSet::CmdSet_Click()
+{
+    // A list without a selection leaves its setting as it was.
+    if (validIndex(CboPort))
+        m_define.ComPort = CboPort->currentIndex() + 1;
+    if (validIndex(CboBitLen))
+        m_define.ComBitLen = CboBitLen->currentIndex() + 7;
+    if (validIndex(CboParity))
+        m_define.ComParity = CboParity->currentIndex();
+    if (validIndex(CboBaud))
+        m_define.ComBaud = BaudRates[std::size_t(CboBaud->currentIndex())];
+    m_define.IFSetCancelled = false;
+    accept();
+}
+
+void DlgIFSet::CmdCancel_Click()
+{
+    reject();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+// The display's set-up vocabulary: the payload of every set-up and reset row, the closing frame,
+// and how the display's line settings translate into the PC port's. Pure functions over tables;
+// framing and sending are the serial link's business.
+
+// Rows of the set-up panel, in `OptSetSel` order.
+enum SetupItem : int {
+    SetupINChar = 0,
+    SetupCodePage,
+    SetupEmulation,
+    SetupUpperLine,
+    SetupLowerLine,
+    SetupCommunication,
+    SetupBaud
+};
+
+// Rows of the reset panel, in `OptReset` order.
+enum ResetItem : int { ResetAll = 0, ResetUpperLine, ResetLowerLine };
+
+// A demo message as hex text: one Windows-1252 byte per character, two upper-case digits each,
+// the whole text. Control characters (below 0x20, DEL) and characters outside Windows-1252 go
+// out as '?', so a message can never carry frame or control bytes.
+QString messageHexText(const QString &text);
+
+// Payload hex text of a set-up row. The list rows (INChar, code page, emulation, communication,
+// baud) read listIndex and ignore text; the two message rows read text and ignore listIndex.
+// An unknown item or a list index outside its list gives an empty text: nothing is to be sent
+// rather than a value the user did not choose.
+QString setupItemPayload(int item, int listIndex, const QString &text);
+
+// The lower-line payload carries its own STX ENQ ... ETX and goes out unframed.
+bool setupItemIsRaw(int item);
+
+// Payload hex text of a reset row; empty for an unknown item.
+QString resetItemPayload(int item);
+
+// Sent framed after every set-up item: VT "Ready!".
+QString ClosingFrame();
+
+// PC-side line format that matches a display communication format (list order N-8, N-7, E-8,
+// E-7, O-8, O-7). parity: 0 none, 1 even, 2 odd. An index outside the list is clamped to it, so
+// the result is always a format the port accepts.
+struct PcLineFormat
+{
+    int parity;
+    int bitLen;
+};
+PcLineFormat pcLineForCommunication(int index);
+
+// PC-side rate for a display baud index; an index outside the list is clamped to it.
+int pcBaudForDspBaud(int index);
