@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds with warnings as errors and runs the whole test suite, then builds and runs
-# it once more under AddressSanitizer and UndefinedBehaviorSanitizer.
+# it once more under AddressSanitizer and UndefinedBehaviorSanitizer, then builds and checks the
+# Debian package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,6 +10,9 @@ ctest --preset ci -j "$(nproc)"
 
 scripts/setup.sh sanitize
 ctest --preset sanitize -j "$(nproc)"
+
+# The Debian package builds, and its desktop entry, metainfo and man pages validate.
+scripts/package.sh
 
 # The tree stays formatted with the project's .clang-format.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror

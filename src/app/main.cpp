@@ -3,6 +3,7 @@
 #include "FrmMain.h"
 #include "Prompter.h"
 #include "QtPortAdapter.h"
+#include "TerminationSignals.h"
 #include "UiMetrics.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // Lets desktops match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.vantor_qs.PoleSet"));
     installFontSubstitutions();
 
     Define define;
@@ -20,8 +23,25 @@ int main(int argc, char *argv[])
     MessageBoxPrompter prompter;
     FrmMain window(define, port, clock, prompter);
     prompter.setParent(&window);
+
+    // SIGTERM and SIGINT close the window like its close button. Before the window is up (the
+    // port error box is open) they end the program as that box's OK would.
+    TerminationSignals termination;
+    bool terminating = false;
+    QObject::connect(&termination, &TerminationSignals::received, &window, [&] {
+        terminating = true;
+        if (window.isVisible())
+            window.close();
+        else
+            QCoreApplication::exit(1);
+    });
     if (!window.Form_Load())
         return 1;
+    if (terminating) {
+        // Asked to end while still starting: shut down without ever showing the window.
+        window.close();
+        return 0;
+    }
     window.show();
     return app.exec();
 }
