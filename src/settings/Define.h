@@ -19,10 +19,10 @@ struct Define
     int DspEmulation = 0;     // 0 native, 1 ESC/POS
     int DspCommunication = 0; // 0..5
     int DspBaud = 0;          // 0..7
-    QString DspUpperLine;
-    QString DspLowerLine;
+    QString DspUpperLine = {};
+    QString DspLowerLine = {};
 
-    QString AppDir; // the start-up directory; the settings file lives there
+    QString AppDir = {}; // the start-up directory; the settings file lives there
 
     // Working values, never stored.
     int ArrowIndex = 0;
