@@ -1,9 +1,39 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts PoleSet in the current directory (where PoleSet.ini lives).
+# Sets up and builds PoleSet, then starts it together with the display simulator in a scratch
+# directory (build/try, kept between runs), so the link is up and a display answers.
+#   bash scripts/run.sh --real   starts PoleSet alone in the current directory, against the
+#                                port its PoleSet.ini names (see "Pointing it at a real display").
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh" default
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec xvfb-run -a "$root/build/src/poleset" "$@"
+
+run() {
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        xvfb-run -a -s "-screen 0 1280x800x24" "$@"
+    else
+        "$@"
+    fi
+}
+
+if [ "${1:-}" = "--real" ]; then
+    run "$root/build/src/poleset"
+    exit
 fi
-exec "$root/build/src/poleset" "$@"
+
+try="$root/build/try"
+mkdir -p "$try"
+cat >"$try/start.sh" <<SCRIPT
+#!/usr/bin/env bash
+# The simulator makes COM1 in this directory; PoleSet started here opens it.
+cd "$try"
+"$root/build/simulator/poleset-display" --dir "$try" >"$try/display.out" &
+display=\$!
+for _ in \$(seq 100); do grep -q "COM1 ->" "$try/display.out" 2>/dev/null && break; sleep 0.1; done
+"$root/build/src/poleset"
+status=\$?
+kill -TERM "\$display" 2>/dev/null
+wait "\$display" 2>/dev/null
+exit \$status
+SCRIPT
+chmod +x "$try/start.sh"
+run "$try/start.sh"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds with warnings as errors and runs the whole test suite, then builds and runs
 # it once more under AddressSanitizer and UndefinedBehaviorSanitizer, then builds and checks the
-# Debian package.
+# Debian package and runs the fuzzers for a minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +13,9 @@ ctest --preset sanitize -j "$(nproc)"
 
 # The Debian package builds, and its desktop entry, metainfo and man pages validate.
 scripts/package.sh
+
+# The settings-file reader and the display decoder take any bytes without a fault.
+scripts/fuzz.sh 60
 
 # The tree stays formatted with the project's .clang-format.
 git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror

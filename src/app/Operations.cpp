@@ -87,6 +87,9 @@ void FrmMain::MenuIFSet_Click()
         DlgIFSet dialog(m_define, this);
         dialog.exec();
     }
+    // Ended from outside (SIGTERM) while the dialog was open: the port stays closed.
+    if (m_unloaded)
+        return;
     try {
         if (m_define.IFSetCancelled) {
             m_link.ReopenPort();
@@ -97,7 +100,6 @@ void FrmMain::MenuIFSet_Click()
     } catch (const PortError &) {
         // Nothing is said: the port stays closed and the link monitor shows the link down.
     }
-    if (!m_unloaded)
-        TmrStat->setEnabled(true);
+    TmrStat->setEnabled(true);
     LinkStatusShown = false;
 }

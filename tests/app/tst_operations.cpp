@@ -1,28 +1,13 @@
 #include "AppRig.h"
 #include "DisplayScripts.h"
 #include "DlgIFSet.h"
+#include "WhenDialogOpens.h"
 
-#include <QTimer>
 #include <QtTest>
 
 class TestOperations : public QObject
 {
     Q_OBJECT
-
-    // Acts on the Interface Set dialog once it is shown.
-    static void whenDialogOpens(FrmMain &window, std::function<void(QDialog *)> act)
-    {
-        auto *poll = new QTimer(&window);
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, &window, act] {
-            auto *dialog = window.findChild<DlgIFSet *>();
-            if (dialog && dialog->isVisible()) {
-                poll->stop();
-                poll->deleteLater();
-                act(dialog);
-            }
-        });
-        poll->start(0);
-    }
 
 private slots:
     void testPrint_data()
@@ -139,7 +124,7 @@ private slots:
         r.port.forget();
         if (how == 2)
             r.port.refuseOpen = QStringLiteral("no such device");
-        whenDialogOpens(r.w(), [&](QDialog *dialog) {
+        whenDialogOpens<DlgIFSet>(r.w(), [&](DlgIFSet *dialog) {
             // Everything is stopped while the dialog is open.
             QVERIFY(!r.port.portOpen() && !r.w().TmrStat->isEnabled());
             QVERIFY(!r.shown(r.w().CmdSend) && !r.w().MenuTest->isEnabled());

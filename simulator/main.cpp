@@ -1,0 +1,117 @@
+// poleset-display: a virtual customer display on a pseudo-terminal, for trying PoleSet
+// without the hardware.
+
+#include "ComLink.h"
+#include "DisplayWindow.h"
+#include "PseudoTerminal.h"
+#include "TerminationSignals.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int ExitUsage = 2;
+constexpr int ExitFailure = 1;
+
+const char HelpText[] =
+    "Usage: poleset-display [--port N] [--dir PATH]\n"
+    "\n"
+    "Shows a virtual two-line customer display that takes what PoleSet sends. It opens a\n"
+    "pseudo-terminal and makes the symbolic link COMn in PATH point at it; PoleSet started in\n"
+    "PATH with port N opens that link as its serial port. The window shows the display, the\n"
+    "settings it keeps, the line speed PoleSet set and a log of the decoded traffic.\n"
+    "\n"
+    "Options:\n"
+    "  --port N    port number of the link COMn, 1 to 99 (default 1)\n"
+    "  --dir PATH  directory for the link (default: the current directory)\n"
+    "  -h, --help  show this text\n"
+    "\n"
+    "An existing COMn is replaced only when it is a link to a pseudo-terminal that is gone;\n"
+    "anything else is left alone and the program ends with status 2. The link is removed when\n"
+    "the window is closed or on SIGINT or SIGTERM. Once the link is ready the program prints\n"
+    "\"COMn -> /dev/pts/K\" on standard output.\n";
+
+void fail(const QString &message)
+{
+    std::fprintf(stderr, "poleset-display: %s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Read the options before the window system is needed, so --help and mistakes work anywhere.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption portOption(QStringLiteral("port"), QString(), QStringLiteral("N"),
+                                        QStringLiteral("1"));
+    const QCommandLineOption dirOption(QStringLiteral("dir"), QString(), QStringLiteral("PATH"),
+                                       QStringLiteral("."));
+    parser.addOptions({help, portOption, dirOption});
+    if (!parser.parse(arguments)) {
+        fail(parser.errorText() + QStringLiteral(" (see --help)"));
+        return ExitUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        fail(QStringLiteral("unexpected argument %1 (see --help)")
+                 .arg(parser.positionalArguments().constFirst()));
+        return ExitUsage;
+    }
+    bool ok = false;
+    const int port = parser.value(portOption).toInt(&ok);
+    if (!ok || port < 1 || port > 99) {
+        fail(QStringLiteral("--port takes a number from 1 to 99, not \"%1\"")
+                 .arg(parser.value(portOption)));
+        return ExitUsage;
+    }
+    const QDir dir(parser.value(dirOption));
+    if (!dir.exists()) {
+        fail(QStringLiteral("no such directory: %1").arg(parser.value(dirOption)));
+        return ExitUsage;
+    }
+    const QString linkPath = dir.absoluteFilePath(QStringLiteral("COM%1").arg(port));
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("poleset-display"));
+
+    PseudoTerminal line;
+    QString error;
+    if (!line.open(&error)) {
+        fail(error);
+        return ExitFailure;
+    }
+    if (!claimComLink(linkPath, line.slavePath(), &error)) {
+        fail(error);
+        return ExitUsage;
+    }
+
+    // Ctrl+C and kill end it like closing the window, so the link is removed.
+    TerminationSignals terminations;
+    QObject::connect(&terminations, &TerminationSignals::received, &app, &QApplication::quit);
+
+    DisplayWindow window(line, QStringLiteral("COM%1").arg(port));
+    QObject::connect(&line, &PseudoTerminal::received, &window, &DisplayWindow::receive);
+    QObject::connect(&line, &PseudoTerminal::failed, &window,
+                     [&window](const QString &reason) { window.note(reason, true); });
+    window.note(QStringLiteral("%1 \u2192 %2: waiting for PoleSet").arg(linkPath, line.slavePath()),
+                false);
+    window.show();
+
+    std::printf("COM%d -> %s\n", port, qPrintable(line.slavePath()));
+    std::fflush(stdout);
+
+    QApplication::exec();
+    releaseComLink(linkPath, line.slavePath());
+    return 0;
+}

@@ -1,0 +1,505 @@
+#include "DisplayDecoder.h"
+
+#include "CodePages.h"
+
+#include <utility>
+
+namespace {
+
+constexpr unsigned char Stx = 0x02;
+constexpr unsigned char Etx = 0x03;
+constexpr unsigned char Enq = 0x05;
+constexpr unsigned char Bel = 0x07;
+constexpr unsigned char Lf = 0x0A;
+constexpr unsigned char Vt = 0x0B;
+constexpr unsigned char Ff = 0x0C;
+constexpr unsigned char Cr = 0x0D;
+constexpr unsigned char Dc1 = 0x11;
+constexpr unsigned char Dc3 = 0x13;
+constexpr unsigned char Can = 0x18;
+constexpr unsigned char Esc = 0x1B;
+constexpr unsigned char Us = 0x1F;
+
+// PoleSet's list entries, in list order.
+const char *const InCharCaptions[] = {"U.S.A",
+                                      "France",
+                                      "Germany",
+                                      "U.K",
+                                      "Denmark I",
+                                      "Sweden",
+                                      "Italy",
+                                      "Spain",
+                                      "Japan",
+                                      "Norway",
+                                      "Denmark II",
+                                      "Slavonic",
+                                      "Russia",
+                                      "Factory define I",
+                                      "Factory define II",
+                                      "User define"};
+const char *const CodePageCaptions[] = {"PC437(USA,Std-EUR)",
+                                        "Katakana for Japan",
+                                        "PC850(Multilingual)",
+                                        "PC860(Portuguese)",
+                                        "PC863(Canadian-Fr)",
+                                        "PC865(Nordic)",
+                                        "Slavonic",
+                                        "Russia",
+                                        "PC858(Euro)",
+                                        "Windows code"};
+const char *const EmulationCaptions[] = {"T3150-LC", "ESC/POS"};
+const char *const CommunicationCaptions[] = {"N-8-1", "N-7-1", "E-8-1", "E-7-1", "O-8-1", "O-7-1"};
+const char *const BaudCaptions[] = {"9,600bps", "4,800bps", "2,400bps",  "1,200bps",
+                                    "600bps",   "300bps",   "38,400bps", "19,200bps"};
+
+template<std::size_t N> QString caption(const char *const (&captions)[N], int index)
+{
+    if (index < 0 || index >= int(N))
+        return {};
+    return QString::fromLatin1(captions[index]);
+}
+
+QString hex(QByteArrayView bytes)
+{
+    return QString::fromLatin1(bytes.toByteArray().toHex(' ').toUpper());
+}
+
+QByteArray blankLine()
+{
+    return QByteArray(DisplayDecoder::Columns, ' ');
+}
+
+} // namespace
+
+QString inCharCaption(int index)
+{
+    return caption(InCharCaptions, index);
+}
+
+QString codePageCaption(int index)
+{
+    return caption(CodePageCaptions, index);
+}
+
+QString emulationCaption(int index)
+{
+    return caption(EmulationCaptions, index);
+}
+
+QString communicationCaption(int index)
+{
+    return caption(CommunicationCaptions, index);
+}
+
+QString baudCaption(int index)
+{
+    return caption(BaudCaptions, index);
+}
+
+DisplayDecoder::DisplayDecoder()
+{
+    m_screen.fill(blankLine());
+}
+
+void DisplayDecoder::feed(QByteArrayView bytes)
+{
+    for (const char byte : bytes)
+        feedByte(static_cast<unsigned char>(byte));
+}
+
+void DisplayDecoder::flush()
+{
+    flushText();
+    // A FF right before STX may still lead a frame; only a FF in plain text is settled.
+    if (m_state == State::Text)
+        resolveFf();
+}
+
+QStringList DisplayDecoder::takeLog()
+{
+    return std::exchange(m_log, {});
+}
+
+QByteArray DisplayDecoder::lineBytes(int row) const
+{
+    if (row < 0 || row >= Rows)
+        return blankLine();
+    if (!m_eeprom.demoMode)
+        return m_screen[row];
+    QByteArray message = (row == 0 ? m_eeprom.upperLine : m_eeprom.lowerLine).left(Columns);
+    return message + QByteArray(Columns - message.size(), ' ');
+}
+
+QString DisplayDecoder::lineText(int row) const
+{
+    const QByteArray bytes = lineBytes(row);
+    QString text;
+    for (const char byte : bytes)
+        text += charOf(static_cast<unsigned char>(byte));
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+QChar DisplayDecoder::charOf(unsigned char byte) const
+{
+    return codePageChar(m_eeprom.codePage, byte);
+}
+
+void DisplayDecoder::feedByte(unsigned char byte)
+{
+    switch (m_state) {
+    case State::Text:
+        textByte(byte);
+        return;
+    case State::Esc:
+        m_state = State::Text;
+        escByte(byte);
+        return;
+    case State::Us:
+        m_state = State::Text;
+        usByte(byte);
+        return;
+    case State::Stx:
+        if (byte == Enq) {
+            m_state = State::Frame;
+            m_frame.clear();
+            m_frameFf = std::exchange(m_ffPending, false);
+            return;
+        }
+        m_state = State::Text;
+        resolveFf();
+        screenActivity();
+        logUnknown(QByteArrayView("\x02", 1));
+        feedByte(byte);
+        return;
+    case State::Frame:
+        if (byte == Etx) {
+            m_state = State::Text;
+            finishFrame();
+            return;
+        }
+        // No set-up payload carries these: the frame lost its ETX and a new one starts here.
+        if (byte == Ff || byte == Stx) {
+            abandonFrame();
+            feedByte(byte);
+            return;
+        }
+        m_frame.append(char(byte));
+        if (m_frame.size() > MaxPayload)
+            abandonFrame();
+        return;
+    }
+}
+
+void DisplayDecoder::textByte(unsigned char byte)
+{
+    if (byte == Stx) {
+        flushText();
+        m_state = State::Stx;
+        return;
+    }
+    if (byte == Ff) {
+        // Clears at once; whether it is plain text or a frame's lead-in is known at the next byte.
+        flushText();
+        resolveFf();
+        clearScreen();
+        m_ffPending = true;
+        return;
+    }
+    resolveFf();
+    screenActivity();
+    if (byte >= 0x20) {
+        m_text.append(char(byte));
+        putChar(byte);
+        return;
+    }
+    flushText();
+    switch (byte) {
+    case Cr:
+        m_column = 0;
+        log(QStringLiteral("CR"));
+        break;
+    case Lf:
+        lineFeed();
+        log(QStringLiteral("LF"));
+        break;
+    case Can:
+        // This display clears the cursor's line and puts the cursor at its start.
+        m_screen[m_row] = blankLine();
+        m_column = 0;
+        log(QStringLiteral("CAN clear line"));
+        break;
+    case Vt:
+        m_row = 0;
+        m_column = 0;
+        log(QStringLiteral("VT home"));
+        break;
+    case Esc:
+        m_state = State::Esc;
+        break;
+    case Us:
+        m_state = State::Us;
+        break;
+    default:
+        logUnknown(QByteArrayView(reinterpret_cast<const char *>(&byte), 1));
+        break;
+    }
+}
+
+void DisplayDecoder::escByte(unsigned char byte)
+{
+    switch (byte) {
+    case '@':
+        clearScreen();
+        m_mode = Mode::Overwrite;
+        log(QStringLiteral("ESC @ initialise"));
+        return;
+    case Dc1:
+        setMode(Mode::Overwrite, 0, QStringLiteral("overwrite mode (native)"));
+        return;
+    case Dc3:
+        setMode(Mode::Scroll, 0, QStringLiteral("scroll mode (native)"));
+        return;
+    default:
+        break;
+    }
+    // A control byte after ESC is not a parameter: it starts something of its own.
+    if (byte < 0x20) {
+        logUnknown(QByteArrayView("\x1B", 1));
+        feedByte(byte);
+        return;
+    }
+    const char bytes[] = {char(Esc), char(byte)};
+    logUnknown(QByteArrayView(bytes, 2));
+}
+
+void DisplayDecoder::usByte(unsigned char byte)
+{
+    if (byte == 0x01) {
+        setMode(Mode::Overwrite, 1, QStringLiteral("overwrite mode (ESC/POS)"));
+        return;
+    }
+    if (byte == 0x03) {
+        setMode(Mode::Scroll, 1, QStringLiteral("scroll mode (ESC/POS)"));
+        return;
+    }
+    if (byte < 0x20) {
+        logUnknown(QByteArrayView("\x1F", 1));
+        feedByte(byte);
+        return;
+    }
+    const char bytes[] = {char(Us), char(byte)};
+    logUnknown(QByteArrayView(bytes, 2));
+}
+
+void DisplayDecoder::finishFrame()
+{
+    const QByteArray payload = std::exchange(m_frame, {});
+    if (payload.size() == 2 && setupItem(payload[0], static_cast<unsigned char>(payload[1])))
+        return;
+
+    if (payload.startsWith("L1") || payload.startsWith("L2")) {
+        const bool upper = payload[1] == '1';
+        (upper ? m_eeprom.upperLine : m_eeprom.lowerLine) = payload.mid(2);
+        log(QStringLiteral("set-up: %1 line \"%2\"")
+                .arg(upper ? QStringLiteral("Upper") : QStringLiteral("Lower"),
+                     displayText(payload.mid(2))));
+        return;
+    }
+    if (payload.size() == 2 && payload[0] == char(Bel) && payload[1] >= '1' && payload[1] <= '3') {
+        switch (payload[1]) {
+        case '1':
+            // All of it: the line settings too, so a PC left at other settings shows as a
+            // mismatch.
+            m_eeprom = DisplayEeprom{};
+            log(QStringLiteral("reset: Clear all EEPROM contents"));
+            break;
+        case '2':
+            m_eeprom.upperLine.clear();
+            log(QStringLiteral("reset: Clear upper line data message"));
+            break;
+        default:
+            m_eeprom.lowerLine.clear();
+            log(QStringLiteral("reset: Clear lower line data message"));
+            break;
+        }
+        return;
+    }
+    if (payload.startsWith(char(Vt))) {
+        log(QStringLiteral("set-up closed: ") + displayText(payload.mid(1)));
+        return;
+    }
+    if (payload == QByteArrayView("D\x08", 2)) {
+        m_eeprom.demoMode = true;
+        log(QStringLiteral("demo mode on"));
+        return;
+    }
+    if (payload.startsWith("\x1B@")) {
+        log(QStringLiteral("farewell: ") + displayText(payload.mid(2)));
+        return;
+    }
+    const QString lead = m_frameFf ? QStringLiteral("0C 02 05") : QStringLiteral("02 05");
+    log(QStringLiteral("unknown set-up frame: ") + lead +
+        (payload.isEmpty() ? QString() : QStringLiteral(" ") + hex(payload)) +
+        QStringLiteral(" 03"));
+}
+
+bool DisplayDecoder::setupItem(char letter, unsigned char code)
+{
+    const int index = code - (letter == 'P' ? '1' : '0');
+    switch (letter) {
+    case 'S':
+        if (index < 0 || index > 15)
+            return false;
+        m_eeprom.inChar = index;
+        log(QStringLiteral("set-up: International Character ") + inCharCaption(index));
+        return true;
+    case 'T':
+        if (index < 0 || index > 9)
+            return false;
+        m_eeprom.codePage = index;
+        log(QStringLiteral("set-up: Code Page ") + codePageCaption(index));
+        if (!codePageDrawn(index))
+            log(QStringLiteral("code page %1 is not drawn here: characters shown as PC437")
+                    .arg(codePageCaption(index)));
+        return true;
+    case 'C':
+        if (index < 0 || index > 1)
+            return false;
+        m_eeprom.emulation = index;
+        log(QStringLiteral("set-up: Command Emulation ") + emulationCaption(index));
+        return true;
+    case 'P':
+        if (index < 0 || index > 5)
+            return false;
+        m_eeprom.communication = index;
+        log(QStringLiteral("set-up: Communication ") + communicationCaption(index));
+        return true;
+    case 'B':
+        if (index < 0 || index > 7)
+            return false;
+        m_eeprom.baud = index;
+        log(QStringLiteral("set-up: Baud rate ") + baudCaption(index));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void DisplayDecoder::abandonFrame()
+{
+    const QString lead = m_frameFf ? QStringLiteral("0C 02 05") : QStringLiteral("02 05");
+    const qsizetype size = m_frame.size() + (m_frameFf ? 3 : 2);
+    log(QStringLiteral("unterminated set-up frame (%1 bytes): ").arg(size) + lead +
+        (m_frame.isEmpty() ? QString() : QStringLiteral(" ") + hex(m_frame)));
+    m_frame.clear();
+    m_state = State::Text;
+}
+
+void DisplayDecoder::screenActivity()
+{
+    if (m_eeprom.demoMode) {
+        m_eeprom.demoMode = false;
+        log(QStringLiteral("demo mode off"));
+    }
+}
+
+void DisplayDecoder::resolveFf()
+{
+    if (!m_ffPending)
+        return;
+    m_ffPending = false;
+    screenActivity();
+    log(QStringLiteral("FF clear"));
+}
+
+void DisplayDecoder::flushText()
+{
+    if (m_text.isEmpty())
+        return;
+    log(QStringLiteral("text: ") + displayText(m_text));
+    m_text.clear();
+}
+
+void DisplayDecoder::logUnknown(QByteArrayView bytes)
+{
+    log(QStringLiteral("unknown: ") + hex(bytes));
+}
+
+void DisplayDecoder::setMode(Mode mode, int emulation, const QString &what)
+{
+    if (m_eeprom.emulation != emulation) {
+        log(what + QStringLiteral(" ignored: the display is set to ") +
+            emulationCaption(m_eeprom.emulation));
+        return;
+    }
+    m_mode = mode;
+    // Leaving scroll mode with the cursor past the bottom line's end: wrap as overwrite does.
+    if (m_column >= Columns) {
+        m_column = 0;
+        m_row = 0;
+    }
+    log(what);
+}
+
+void DisplayDecoder::putChar(unsigned char byte)
+{
+    if (m_column >= Columns) {
+        scrollUp();
+        m_column = 0;
+    }
+    m_screen[m_row][m_column] = char(byte);
+    if (++m_column < Columns)
+        return;
+    if (m_mode == Mode::Overwrite) {
+        m_column = 0;
+        m_row = (m_row + 1) % Rows;
+    } else if (m_row + 1 < Rows) {
+        m_column = 0;
+        ++m_row;
+    }
+    // Scroll mode at the end of the bottom line: the cursor waits past the end, so a line of
+    // exactly 20 characters stays in view until the next character scrolls it up.
+}
+
+void DisplayDecoder::lineFeed()
+{
+    if (m_mode == Mode::Overwrite)
+        m_row = (m_row + 1) % Rows;
+    else if (m_row + 1 < Rows)
+        ++m_row;
+    else
+        scrollUp();
+    // After a full bottom line the feed itself is the wrap: go on at the fresh line's start.
+    if (m_column >= Columns)
+        m_column = 0;
+}
+
+void DisplayDecoder::scrollUp()
+{
+    for (int row = 0; row + 1 < Rows; ++row)
+        m_screen[row] = m_screen[row + 1];
+    m_screen[Rows - 1] = blankLine();
+}
+
+void DisplayDecoder::clearScreen()
+{
+    m_screen.fill(blankLine());
+    m_row = 0;
+    m_column = 0;
+}
+
+QString DisplayDecoder::displayText(QByteArrayView bytes) const
+{
+    QString text;
+    for (const char byte : bytes) {
+        const auto code = static_cast<unsigned char>(byte);
+        if (code < 0x20)
+            text +=
+                QStringLiteral("\\x") + QString::number(code, 16).toUpper().rightJustified(2, u'0');
+        else
+            text += charOf(code);
+    }
+    return text;
+}

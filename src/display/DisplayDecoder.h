@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+// What the display keeps in its EEPROM, numbered like PoleSet's lists.
+struct DisplayEeprom
+{
+    int emulation = 0;     // 0 native, 1 ESC/POS
+    int codePage = 0;      // 0..9
+    int inChar = 0;        // 0..15
+    int communication = 0; // 0..5: N-8-1, N-7-1, E-8-1, E-7-1, O-8-1, O-7-1
+    int baud = 0;          // 0..7, in DspBaudRates order
+    QByteArray upperLine;  // demo messages, as the display's own bytes
+    QByteArray lowerLine;
+    bool demoMode = false;
+
+    bool operator==(const DisplayEeprom &) const = default;
+};
+
+// PoleSet's list entries without their leading blanks; empty outside the list.
+QString inCharCaption(int index);
+QString codePageCaption(int index);
+QString emulationCaption(int index);
+QString communicationCaption(int index);
+QString baudCaption(int index);
+
+// The display end of the line: takes the byte stream PoleSet sends, in any chunking, keeps the
+// display's EEPROM and screen, and describes the traffic in log lines. No widgets, no I/O.
+//
+// Set-up frames are STX ENQ payload ETX, normally led by FF (the raw lower line has none). The
+// payload is bounded: a frame that runs past MaxPayload bytes, or is cut by a new FF or STX, is
+// logged as hex and the bytes after it are read afresh, so a lost ETX cannot swallow the line.
+// Every byte the display does not know is logged as hex.
+//
+// Demo mode starts with the demo command and ends with the next byte that reaches the screen
+// (text or control) outside a set-up frame, as Stop Demo's FF "Stop DEMO!" does: the display
+// cannot see RTS on a pseudo-terminal, so the text is the signal. While it runs, the glass shows
+// the stored messages.
+//
+// The mode commands of the emulation the display is not set to are ignored (and logged so), as
+// the real display would: a mismatch between PoleSet's emulation and the display's shows up.
+class DisplayDecoder
+{
+public:
+    static constexpr int Rows = 2;
+    static constexpr int Columns = 20;
+    static constexpr int MaxPayload = 256;
+
+    enum class Mode { Overwrite, Scroll };
+
+    DisplayDecoder();
+
+    void feed(QByteArrayView bytes);
+    // Writes out what is held back for the next byte: a text run and a FF that might have led a
+    // set-up frame. Call it when the line goes quiet; feeding and flushing in any rhythm gives
+    // the same state and the same log.
+    void flush();
+    // The log lines since the last call.
+    QStringList takeLog();
+
+    const DisplayEeprom &eeprom() const { return m_eeprom; }
+    Mode mode() const { return m_mode; }
+    int cursorRow() const { return m_row; }
+    // Columns after the last character of the bottom line in scroll mode: the next character
+    // scrolls first.
+    int cursorColumn() const { return m_column; }
+
+    // What the glass shows on a row: the screen, or the stored message during demo mode. Always
+    // Columns bytes.
+    QByteArray lineBytes(int row) const;
+    // The same through the selected code page, without trailing blanks.
+    QString lineText(int row) const;
+    QChar charOf(unsigned char byte) const;
+
+private:
+    enum class State { Text, Esc, Us, Stx, Frame };
+
+    void feedByte(unsigned char byte);
+    void textByte(unsigned char byte);
+    void escByte(unsigned char byte);
+    void usByte(unsigned char byte);
+    void finishFrame();
+    void abandonFrame();
+    bool setupItem(char letter, unsigned char code);
+
+    void screenActivity();
+    void resolveFf();
+    void flushText();
+    void log(const QString &line) { m_log << line; }
+    void logUnknown(QByteArrayView bytes);
+    void setMode(Mode mode, int emulation, const QString &what);
+
+    void putChar(unsigned char byte);
+    void lineFeed();
+    void scrollUp();
+    void clearScreen();
+    QString displayText(QByteArrayView bytes) const;
+
+    DisplayEeprom m_eeprom;
+    std::array<QByteArray, Rows> m_screen;
+    int m_row = 0;
+    int m_column = 0;
+    Mode m_mode = Mode::Overwrite;
+
+    State m_state = State::Text;
+    bool m_ffPending = false; // FF seen; a frame may follow
+    bool m_frameFf = false;   // the frame being read came after a FF
+    QByteArray m_frame;       // payload so far
+    QByteArray m_text;        // printable run not yet logged
+    QStringList m_log;
+};

@@ -1,0 +1,96 @@
+// Faults on a real line: the far side going away, the device vanishing, a settings file that
+// cannot be replaced.
+#include "DisplayScripts.h"
+#include "DlgIFSet.h"
+#include "Line.h"
+#include "WhenDialogOpens.h"
+#include "Widgets.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QtTest>
+
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void farSideClosesDuringTheTestPrint()
+    {
+        Line line;
+        QVERIFY(line.start());
+        // Hang the line up in the settle wait of the third text.
+        line.clock.scheduleIn(2 * 2.0 + 1.0, [&] {
+            line.pump();
+            line.pty.closeMaster();
+        });
+        const double start = line.clock.now();
+        line.window->MenuTest->trigger();
+        // Every later text fails at once, one box each; no drain wait ran out.
+        QCOMPARE(line.prompter.boxes.size(), size_t(16));
+        QCOMPARE(line.clock.nappedSeconds(), 0.0);
+        QVERIFY(qAbs(line.clock.now() - start - 19 * 2.0) < 0.01);
+        QVERIFY(!line.port->portOpen());
+        line.clock.advance(0.5);
+        QVERIFY(!line.window->CmdSend->isVisibleTo(line.window.get()));
+        QVERIFY(line.window->LineX1->isVisibleTo(line.window.get()));
+
+        // The far side back under the same name: Interface Set re-opens the port.
+        TestPty again;
+        QVERIFY(again.linkAs(line.dir.path()));
+        whenDialogOpens<DlgIFSet>(*line.window, [](DlgIFSet *dialog) { dialog->reject(); });
+        line.window->MenuIFSet->trigger();
+        QVERIFY(line.port->portOpen());
+        line.clock.advance(0.5);
+        QVERIFY(line.window->CmdSend->isVisibleTo(line.window.get()));
+        line.window->MenuInit->trigger();
+        QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
+    }
+
+    void deviceDisappearsBeforeTheFirstSend()
+    {
+        Line line;
+        QVERIFY(line.start());
+        QFile::remove(line.dir.filePath(QStringLiteral("COM1")));
+        line.pty.closeMaster();
+        line.clock.advance(0.5);
+        QVERIFY(!line.port->portOpen());
+        QVERIFY(!line.window->CmdSend->isVisibleTo(line.window.get()));
+        QCOMPARE(line.window->LblMessage->text(), QStringLiteral(" Communication OK"));
+        // Exit still completes, with nothing to say goodbye to.
+        line.window->close();
+        QVERIFY(line.window->unloaded());
+        QVERIFY(line.prompter.boxes.empty());
+    }
+
+    void settingsFileThatCannotBeReplaced_data()
+    {
+        QTest::addColumn<bool>("directoryGone");
+        QTest::newRow("target is a directory") << false;
+        QTest::newRow("directory gone") << true;
+    }
+    void settingsFileThatCannotBeReplaced()
+    {
+        QFETCH(bool, directoryGone);
+        Line line;
+        const QString ini = line.dir.filePath(QStringLiteral("PoleSet.ini"));
+        if (!directoryGone)
+            QVERIFY(QDir().mkdir(ini));
+        QVERIFY(line.start());
+        if (directoryGone) {
+            // The port stays open on the device; only the directory goes.
+            QDir(line.dir.path()).removeRecursively();
+        }
+        line.send();
+        QCOMPARE(line.display.eeprom().emulation, 0);
+        QVERIFY(line.log.contains(QStringLiteral("set-up closed: Ready!")));
+        QVERIFY(line.prompter.boxes.empty());
+        QVERIFY(line.window->OptSet[1]->isEnabled()); // the Send completed
+        QCOMPARE(QFileInfo(ini).isDir(), !directoryGone);
+    }
+};
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"
