@@ -5,17 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 
-packages=(clang libclang-rt-14-dev qt6-base-dev cmake ninja-build)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. scripts/packages.sh
+ensure_packages clang libclang-rt-14-dev qt6-base-dev cmake ninja-build
 
 build=build-fuzz
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

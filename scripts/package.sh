@@ -11,17 +11,8 @@ fail() {
 }
 
 # cpack's dependency scan needs dpkg-dev and file; the checks need the rest.
-packages=(dpkg-dev file desktop-file-utils appstream groff-base)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. scripts/packages.sh
+ensure_packages dpkg-dev file desktop-file-utils appstream groff-base
 
 build="build-package"
 configure() {
