@@ -107,8 +107,6 @@ private slots:
             baud << w.CboBaud->itemText(i);
         QCOMPARE(baud, QStringList({"  9,600bps", "  4,800bps", "  2,400bps", "  1,200bps",
                                     "    600bps", "    300bps", " 38,400bps", " 19,200bps"}));
-        QCOMPARE(w.CboINChr->itemText(15), QStringLiteral(" User define"));
-        QCOMPARE(w.FraPoleSet->title(), QString(33, u' '));
         // Tab order of the focusable controls.
         const QList<QWidget *> order = {
             w.OptSet[0],    w.CmdSend,          w.OptSet[1],    w.OptReset[0],  w.OptReset[1],
@@ -176,16 +174,6 @@ private slots:
         QVERIFY(!r.shown(r.w().CmdSend) && r.shown(r.w().LineX1));
         QVERIFY(r.w().PicIFStat->lines().isEmpty());
         QCOMPARE(r.readIni(), QByteArray("PoleSet\r\nPort= 2\r\n"));
-    }
-
-    void exitWhenThePortIsAlreadyClosed()
-    {
-        AppRig r;
-        r.loadWithLinkUp();
-        r.port.setPortOpen(false);
-        r.w().close();
-        QVERIFY(r.w().unloaded());
-        QCOMPARE(r.prompter.titles(), QStringList{"Send Error!!"});
     }
 
     void enterPressesSendWhileItIsShown()

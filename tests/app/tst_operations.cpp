@@ -170,22 +170,6 @@ private slots:
         QCOMPARE(r.status(), QStringLiteral(" End of Customer Display Set"));
         QVERIFY(qAbs(r.clock.now() - start - (6 * 2.0 + 1.0 + 1.0)) < 0.01);
     }
-
-    void portVanishingDuringTheTestPrint()
-    {
-        AppRig r;
-        r.loadWithLinkUp();
-        r.port.vanishAfterBytes = 30;
-        const double start = r.clock.now();
-        r.w().MenuTest->trigger();
-        // Every later text fails at once on the closed port, one box each.
-        QCOMPARE(r.port.bytes.size(), size_t(30));
-        QCOMPARE(r.prompter.boxes.size(), size_t(17));
-        QCOMPARE(r.clock.nappedSeconds(), 0.0);
-        QVERIFY(qAbs(r.clock.now() - start - 19 * 2.0) < 0.01);
-        r.clock.advance(0.5);
-        QVERIFY(r.shown(r.w().LineX1) && !r.shown(r.w().CmdSend));
-    }
 };
 
 QTEST_MAIN(TestOperations)

@@ -129,7 +129,6 @@ private slots:
         QCOMPARE(r.port.events.contains("open " + closingAt + " COM1"), ticked);
         QCOMPARE(baud ? r.define.DspBaud : r.define.DspCommunication, index);
         QCOMPARE(settingsString(r.define), closingAt);
-        QCOMPARE(w.PicIFStat->lines().at(1), "  " + closingAt.section(',', 0, 0) + "bps");
     }
 
     void failedReopenIsLeftToTheLinkMonitor()
@@ -228,23 +227,6 @@ private slots:
         r.w().CmdSend->click();
         QCOMPARE(r.port.written().left(6), AppRig::framed("5435"));
         QCOMPARE(r.define.DspCodePage, 5);
-    }
-
-    void savedFileMatchesLineByLine()
-    {
-        AppRig r;
-        r.writeIni("PoleSet\r\nPort= 2\r\nBaud= 4800\r\nParity=E\r\nBitLen= 7\r\nINChar= 3\r\n"
-                   "CodePage= 2\r\nUpper=  up = here\r\n");
-        r.loadWithLinkUp();
-        r.w().CmdSend->click();
-        const QByteArray text = r.readIni();
-        QVERIFY(QRegularExpression(
-                    QStringLiteral("^PoleSet   \\d\\d-\\d\\d-\\d{4}  \\d\\d:\\d\\d:\\d\\d\r\n"))
-                    .match(QString::fromLatin1(text))
-                    .hasMatch());
-        QCOMPARE(text.mid(text.indexOf('\n') + 1),
-                 "Port= 2\r\nBaud= 4800\r\nParity=E\r\nBitLen= 7\r\nINChar= 3\r\nCodePage= 2\r\n"
-                 "Emulation=T3150LC\r\nUpper=  up = here\r\n");
     }
 };
 

@@ -9,10 +9,7 @@
 #include "QtPortAdapter.h"
 #include "TestPty.h"
 
-#include <QDir>
-#include <QFile>
-#include <QPushButton>
-#include <QTemporaryDir>
+#include <QtWidgets>
 
 #include <memory>
 
