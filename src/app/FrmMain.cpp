@@ -183,9 +183,8 @@ void FrmMain::createControls()
     CboCommunication = makeList(FraPoleSet, "CboCommunication", CommunicationItems,
                                 twipsRect(4440, 2250, 1800, 390));
     CboBaud = makeList(FraPoleSet, "CboBaud", BaudItems, twipsRect(6840, 2250, 1800, 390));
-    for (QWidget *w : {static_cast<QWidget *>(CboINChr), static_cast<QWidget *>(CboCodePage),
-                       static_cast<QWidget *>(TxtUpperLine), static_cast<QWidget *>(TxtLowerLine),
-                       static_cast<QWidget *>(CboCommunication), static_cast<QWidget *>(CboBaud)})
+    for (QWidget *w : std::initializer_list<QWidget *>{CboINChr, CboCodePage, TxtUpperLine,
+                                                       TxtLowerLine, CboCommunication, CboBaud})
         w->setEnabled(false);
 
     FraResROM = new TitledFrame(QString(40, u' '), client);

@@ -17,10 +17,8 @@ void FrmMain::OptSet_Click(int index)
     OptSet[1 - index]->setChecked(false);
     const bool systemSet = index == 0;
     for (QWidget *control :
-         {static_cast<QWidget *>(CboINChr), static_cast<QWidget *>(CboCodePage),
-          static_cast<QWidget *>(CboEmulation), static_cast<QWidget *>(TxtUpperLine),
-          static_cast<QWidget *>(TxtLowerLine), static_cast<QWidget *>(CboCommunication),
-          static_cast<QWidget *>(CboBaud), static_cast<QWidget *>(ChkSetTerm)})
+         std::initializer_list<QWidget *>{CboINChr, CboCodePage, CboEmulation, TxtUpperLine,
+                                          TxtLowerLine, CboCommunication, CboBaud, ChkSetTerm})
         control->setEnabled(systemSet);
     for (QRadioButton *row : OptSetSel)
         row->setEnabled(systemSet);
@@ -150,10 +148,8 @@ void FrmMain::CmdSend_Click()
         for (QRadioButton *row : OptSetSel)
             row->setEnabled(true);
         for (QWidget *control :
-             {static_cast<QWidget *>(CboINChr), static_cast<QWidget *>(CboCodePage),
-              static_cast<QWidget *>(CboCommunication), static_cast<QWidget *>(CboBaud),
-              static_cast<QWidget *>(TxtUpperLine), static_cast<QWidget *>(TxtLowerLine),
-              static_cast<QWidget *>(OptSet[1])})
+             std::initializer_list<QWidget *>{CboINChr, CboCodePage, CboCommunication, CboBaud,
+                                              TxtUpperLine, TxtLowerLine, OptSet[1]})
             control->setEnabled(true);
     }
     SaveSettings(m_define);
