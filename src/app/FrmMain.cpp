@@ -4,6 +4,7 @@
 #include "PortAdapter.h"
 #include "Prompter.h"
 #include "SettingsFile.h"
+#include "SetupLists.h"
 #include "UiMetrics.h"
 #include "Widgets.h"
 
@@ -22,37 +23,6 @@
 #include <QValidator>
 
 namespace {
-
-const QStringList BaudItems = {"  9,600bps", "  4,800bps", "  2,400bps", "  1,200bps",
-                               "    600bps", "    300bps", " 38,400bps", " 19,200bps"};
-const QStringList CommunicationItems = {" N-8-1", " N-7-1", " E-8-1", " E-7-1", " O-8-1", " O-7-1"};
-const QStringList EmulationItems = {" T3150-LC", " ESC/POS"};
-const QStringList CodePageItems = {" PC437(USA,Std-EUR)",
-                                   " Katakana for Japan",
-                                   " PC850(Multilingual)",
-                                   " PC860(Portuguese)",
-                                   " PC863(Canadian-Fr)",
-                                   " PC865(Nordic)",
-                                   " Slavonic",
-                                   " Russia",
-                                   " PC858(Euro)",
-                                   " Windows code"};
-const QStringList INChrItems = {" U.S.A",
-                                " France",
-                                " Germany",
-                                " U.K",
-                                " Denmark I",
-                                " Sweden",
-                                " Italy",
-                                " Spain",
-                                " Japan",
-                                " Norway",
-                                " Denmark II",
-                                " Slavonic",
-                                " Russia",
-                                " Factory define I",
-                                " Factory define II",
-                                " User define"};
 
 // The demo messages become bytes of set-up frames: control characters and DEL have no place
 // in them, typed or pasted.

@@ -1,6 +1,7 @@
 #include "DisplayDecoder.h"
 
 #include "CodePages.h"
+#include "SetupLists.h"
 
 #include <utility>
 
@@ -20,43 +21,10 @@ constexpr unsigned char Can = 0x18;
 constexpr unsigned char Esc = 0x1B;
 constexpr unsigned char Us = 0x1F;
 
-// PoleSet's list entries, in list order.
-const char *const InCharCaptions[] = {"U.S.A",
-                                      "France",
-                                      "Germany",
-                                      "U.K",
-                                      "Denmark I",
-                                      "Sweden",
-                                      "Italy",
-                                      "Spain",
-                                      "Japan",
-                                      "Norway",
-                                      "Denmark II",
-                                      "Slavonic",
-                                      "Russia",
-                                      "Factory define I",
-                                      "Factory define II",
-                                      "User define"};
-const char *const CodePageCaptions[] = {"PC437(USA,Std-EUR)",
-                                        "Katakana for Japan",
-                                        "PC850(Multilingual)",
-                                        "PC860(Portuguese)",
-                                        "PC863(Canadian-Fr)",
-                                        "PC865(Nordic)",
-                                        "Slavonic",
-                                        "Russia",
-                                        "PC858(Euro)",
-                                        "Windows code"};
-const char *const EmulationCaptions[] = {"T3150-LC", "ESC/POS"};
-const char *const CommunicationCaptions[] = {"N-8-1", "N-7-1", "E-8-1", "E-7-1", "O-8-1", "O-7-1"};
-const char *const BaudCaptions[] = {"9,600bps", "4,800bps", "2,400bps",  "1,200bps",
-                                    "600bps",   "300bps",   "38,400bps", "19,200bps"};
-
-template<std::size_t N> QString caption(const char *const (&captions)[N], int index)
+// PoleSet's list entries without their leading blanks; empty outside the list.
+QString caption(const QStringList &items, int index)
 {
-    if (index < 0 || index >= int(N))
-        return {};
-    return QString::fromLatin1(captions[index]);
+    return items.value(index).trimmed();
 }
 
 QString hex(QByteArrayView bytes)
@@ -73,27 +41,27 @@ QByteArray blankLine()
 
 QString inCharCaption(int index)
 {
-    return caption(InCharCaptions, index);
+    return caption(INChrItems, index);
 }
 
 QString codePageCaption(int index)
 {
-    return caption(CodePageCaptions, index);
+    return caption(CodePageItems, index);
 }
 
 QString emulationCaption(int index)
 {
-    return caption(EmulationCaptions, index);
+    return caption(EmulationItems, index);
 }
 
 QString communicationCaption(int index)
 {
-    return caption(CommunicationCaptions, index);
+    return caption(CommunicationItems, index);
 }
 
 QString baudCaption(int index)
 {
-    return caption(BaudCaptions, index);
+    return caption(BaudItems, index);
 }
 
 DisplayDecoder::DisplayDecoder()

@@ -48,9 +48,6 @@ public:
     void abort();
     bool aborted() const { return m_aborted; }
 
-    PortAdapter &port() { return m_port; }
-    Clock &clock() { return m_clock; }
-
     static constexpr double DrainLimitSeconds = 2.0;
     static constexpr int SettleMs = 2000;
 
