@@ -147,6 +147,18 @@ struct QtPortAdapter::Private
 
     bool isOpen() const { return serial.isOpen() && !vanished; }
 
+    // Runs a line or buffer operation on an open port. Errors it raises are of no interest:
+    // a port without modem lines has nothing to switch, and a vanished one closes at the end
+    // of the call.
+    template<typename Operation> void whenOpen(Operation operation)
+    {
+        if (!isOpen())
+            return;
+        Call call(*this);
+        operation(serial);
+        serial.clearError();
+    }
+
     QString devicePath() const { return comDevicePath(commPort, appDir); }
 
     void open()
@@ -430,39 +442,23 @@ bool QtPortAdapter::dsrHolding()
 void QtPortAdapter::setDtrEnable(bool enable)
 {
     d->dtr = enable;
-    if (!d->isOpen())
-        return;
-    Private::Call call(*d);
-    d->serial.setDataTerminalReady(enable);
-    d->serial.clearError(); // a port without modem lines has nothing to switch
+    d->whenOpen([enable](QSerialPort &serial) { serial.setDataTerminalReady(enable); });
 }
 
 void QtPortAdapter::setRtsEnable(bool enable)
 {
     d->rts = enable;
-    if (!d->isOpen())
-        return;
-    Private::Call call(*d);
-    d->serial.setRequestToSend(enable);
-    d->serial.clearError();
+    d->whenOpen([enable](QSerialPort &serial) { serial.setRequestToSend(enable); });
 }
 
 void QtPortAdapter::clearInBuffer()
 {
-    if (!d->isOpen())
-        return;
-    Private::Call call(*d);
-    d->serial.clear(QSerialPort::Input);
-    d->serial.clearError();
+    d->whenOpen([](QSerialPort &serial) { serial.clear(QSerialPort::Input); });
 }
 
 void QtPortAdapter::clearOutBuffer()
 {
-    if (!d->isOpen())
-        return;
-    Private::Call call(*d);
-    d->serial.clear(QSerialPort::Output);
-    d->serial.clearError();
+    d->whenOpen([](QSerialPort &serial) { serial.clear(QSerialPort::Output); });
 }
 
 int QtPortAdapter::outBufferCount()
