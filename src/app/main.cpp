@@ -1,7 +1,7 @@
 #include "Clock.h"
 #include "Define.h"
 #include "FrmMain.h"
-#include "Prompter.h"
+#include "MessageBoxPrompter.h"
 #include "QtPortAdapter.h"
 #include "TerminationSignals.h"
 #include "UiMetrics.h"

@@ -13,19 +13,3 @@ public:
     // No icon, one OK button.
     virtual void message(const QString &title, const QString &text) = 0;
 };
-
-class QWidget;
-
-class MessageBoxPrompter : public Prompter
-{
-public:
-    explicit MessageBoxPrompter(QWidget *parent = nullptr)
-        : m_parent(parent)
-    {}
-    void setParent(QWidget *parent) { m_parent = parent; }
-    void warning(const QString &title, const QString &text, const QString &informative) override;
-    void message(const QString &title, const QString &text) override;
-
-private:
-    QWidget *m_parent;
-};
