@@ -1,7 +1,7 @@
 #include "DlgIFSet.h"
 
 #include "Define.h"
-#include "QtPortAdapter.h"
+#include "SerialDevices.h"
 #include "UiMetrics.h"
 
 #include <QComboBox>
@@ -90,9 +90,10 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
                        {QStringLiteral(" COM1:"), QStringLiteral(" COM2:"),
                         QStringLiteral(" COM3:"), QStringLiteral(" COM4:")},
                        twipsRect(1680, 240, 1455, 390), listStyle);
-    // On Linux a COM number stands for a device; show which one.
+    // A COM number stands for a device: show which one, and whether it is there now.
     for (int i = 0; i < CboPort->count(); ++i)
-        CboPort->setItemData(i, comDevicePath(i + 1, m_define.AppDir), Qt::ToolTipRole);
+        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, m_define.AppDir)),
+                             Qt::ToolTipRole);
 
     CboBaud = makeList(this, "CboBaud",
                        {QStringLiteral("    300bps"), QStringLiteral("    600bps"),

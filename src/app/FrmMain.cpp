@@ -3,12 +3,14 @@
 #include "Clock.h"
 #include "PortAdapter.h"
 #include "Prompter.h"
+#include "SerialDevices.h"
 #include "SettingsFile.h"
 #include "SetupLists.h"
 #include "UiMetrics.h"
 #include "Widgets.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -24,20 +26,50 @@
 
 namespace {
 
-// The demo messages become bytes of set-up frames: control characters and DEL have no place
-// in them, typed or pasted.
+// Typing and pasting stop at this many characters of a demo message.
+constexpr qsizetype MessageTypingLimit = 198;
+
+// The demo messages become bytes of set-up frames: control characters and DEL have no place in
+// them, typed or pasted. A longer message loaded from the settings file stays whole; typing into
+// it adds nothing until it is shorter than the limit again, and a paste keeps what fits.
 class MessageValidator : public QValidator
 {
 public:
-    using QValidator::QValidator;
-    State validate(QString &input, int &) const override
+    explicit MessageValidator(QLineEdit *edit)
+        : QValidator(edit)
+    {
+        connect(edit, &QLineEdit::textChanged, this, [this](const QString &t) { m_before = t; });
+    }
+
+    State validate(QString &input, int &pos) const override
     {
         for (const QChar c : input) {
             if (c.unicode() < 0x20 || c.unicode() == 0x7F)
                 return Invalid;
         }
+        const qsizetype limit = std::max(MessageTypingLimit, m_before.size());
+        if (input.size() <= limit)
+            return Acceptable;
+        // What the edit inserted lies between the head and the tail it shares with the old text.
+        const qsizetype common = std::min(input.size(), m_before.size());
+        qsizetype head = 0;
+        while (head < common && input[head] == m_before[head])
+            ++head;
+        qsizetype tail = 0;
+        while (tail < common - head &&
+               input[input.size() - 1 - tail] == m_before[m_before.size() - 1 - tail])
+            ++tail;
+        const qsizetype room = std::max<qsizetype>(0, limit - head - tail);
+        const QString kept = input.left(head) + input.mid(head, room) + input.right(tail);
+        if (kept == m_before)
+            return Invalid;
+        input = kept;
+        pos = int(head + room);
         return Acceptable;
     }
+
+private:
+    QString m_before;
 };
 
 // A drop-down list that starts with nothing selected (Qt picks item 0 by itself).
@@ -60,11 +92,27 @@ QRadioButton *makeOption(QWidget *parent, const QString &name, const QString &ca
     return option;
 }
 
+// An exclusive option group. Qt's automatic exclusivity would take in every option button below
+// the parent, the frames' rows included, so each array gets a group of its own. Tab stops at the
+// group's selected button only; the arrow keys move within the group.
+void makeOptionGroup(QObject *owner, std::initializer_list<QRadioButton *> options)
+{
+    auto *group = new QButtonGroup(owner);
+    for (QRadioButton *option : options)
+        group->addButton(option);
+    const auto tabStopOnSelected = [group] {
+        for (QAbstractButton *option : group->buttons()) {
+            option->setFocusPolicy(option->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+        }
+    };
+    QObject::connect(group, &QButtonGroup::buttonToggled, group, tabStopOnSelected);
+    tabStopOnSelected();
+}
+
 QLineEdit *makeMessageBox(QWidget *parent, const QString &name, QRect rect)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(name);
-    edit->setMaxLength(198);
     edit->setValidator(new MessageValidator(edit));
     edit->setGeometry(rect);
     return edit;
@@ -219,6 +267,11 @@ void FrmMain::createControls()
     LblMessage->setFrameStyle(QFrame::Box | QFrame::Plain);
     LblMessage->setGeometry(twipsRect(0, 5520, 9375, 375));
 
+    makeOptionGroup(this, {OptSet[0], OptSet[1]});
+    makeOptionGroup(this, {OptSetSel[0], OptSetSel[1], OptSetSel[2], OptSetSel[3], OptSetSel[4],
+                           OptSetSel[5], OptSetSel[6]});
+    makeOptionGroup(this, {OptReset[0], OptReset[1], OptReset[2]});
+
     // The options that title the frames are drawn over the frames' top edges.
     OptSet[0]->raise();
     OptSet[1]->raise();
@@ -323,8 +376,9 @@ bool FrmMain::Form_Load()
         LinkStatusShown = false;
         m_link.OpenPort();
     } catch (const PortError &error) {
+        const QString hints = adapterHints(m_define.ComPort, m_define.AppDir);
         m_prompter.warning(QStringLiteral("Port Error!"), QStringLiteral("Port is already opened."),
-                           QStringLiteral("%1: %2").arg(error.device(), error.reason()));
+                           hints.isEmpty() ? error.reason() : error.reason() + "\n\n" + hints);
         return false;
     }
     TmrStat->setEnabled(true);

@@ -50,6 +50,17 @@ void FrmMain::EndSending()
 
 void FrmMain::TmrStat_Timer()
 {
+    // A port lost to an unplug, a hang-up or a failed re-open comes back once its device is
+    // there again, quietly, with the settings chosen before: one look and at most one open per
+    // tick. A healthy port is never touched, and no tick runs while a send or the Interface Set
+    // dialog is under way.
+    if (!m_port.portOpen() && m_port.deviceAvailable()) {
+        try {
+            m_link.OpenPort();
+        } catch (const PortError &) {
+            // Busy or not permitted yet: the next tick tries again.
+        }
+    }
     QString status;
     // A closed or vanished port reports DSR off: the link-down look.
     if (m_port.dsrHolding()) {

@@ -13,8 +13,7 @@
 
 void FrmMain::OptSet_Click(int index)
 {
-    OptSet[index]->setChecked(true);
-    OptSet[1 - index]->setChecked(false);
+    OptSet[index]->setChecked(true); // the group clears the other option
     const bool systemSet = index == 0;
     for (QWidget *control :
          std::initializer_list<QWidget *>{CboINChr, CboCodePage, CboEmulation, TxtUpperLine,

@@ -38,6 +38,9 @@ public:
     // Opening throws PortError on any failure; closing a closed port is no error.
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
+    // Whether the device of the current CommPort is there to be opened without the user choosing
+    // the port again, so that a port lost to an unplug comes back by itself. Cheap: a stat.
+    virtual bool deviceAvailable() = 0;
 
     // False for a closed or vanished port.
     virtual bool dsrHolding() = 0;

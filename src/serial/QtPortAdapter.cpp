@@ -1,5 +1,7 @@
 #include "QtPortAdapter.h"
 
+#include "SerialDevices.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -74,32 +76,7 @@ std::optional<LineSettings> parseSettings(const QString &text)
     return s;
 }
 
-QString comName(int port)
-{
-    return QStringLiteral("COM%1").arg(port);
-}
-
 } // namespace
-
-QString comDevicePath(int port, const QString &appDir)
-{
-#ifdef Q_OS_WIN
-    Q_UNUSED(appDir);
-    return comName(port);
-#else
-    if (!appDir.isEmpty()) {
-        const QFileInfo entry(QDir(appDir).filePath(comName(port)));
-        if (entry.exists() || entry.isSymLink()) {
-            // The link's final target, so that the lock file names the device itself; a link
-            // that leads nowhere stays as it is and opening it says so.
-            const QString target = entry.canonicalFilePath();
-            return target.isEmpty() ? entry.absoluteFilePath() : target;
-        }
-    }
-    // Always absolute: Qt would turn a bare name into /dev/NAME.
-    return port >= 1 ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : QString();
-#endif
-}
 
 struct QtPortAdapter::Private
 {
@@ -134,6 +111,7 @@ struct QtPortAdapter::Private
 
     QString appDir;
     int commPort = 1;
+    QString openedBefore; // the device last opened, which may be re-opened without asking
     QString settings = QStringLiteral("9600,N,8,1");
     LineSettings line;
     bool rts = true;
@@ -159,15 +137,14 @@ struct QtPortAdapter::Private
         serial.clearError();
     }
 
-    QString devicePath() const { return comDevicePath(commPort, appDir); }
-
     void open()
     {
-        const QString path = devicePath();
-        if (path.isEmpty())
-            throw PortError(comName(commPort),
-                            QStringLiteral("There is no port %1").arg(comName(commPort)));
-
+        const ComEntry entry = inspectComEntry(commPort, appDir);
+        // Only a device is opened: a link that leads nowhere, a plain file or a directory is
+        // reported as what it is.
+        if (entry.kind != ComEntry::Device)
+            throw PortError(entry.entry, describeComEntry(entry));
+        const QString &path = entry.device;
         serial.setPortName(path);
         serial.setBaudRate(line.baud);
         serial.setParity(line.parity);
@@ -182,6 +159,7 @@ struct QtPortAdapter::Private
         }
         vanished = false;
         noModemLines = false;
+        openedBefore = path;
         watchForHangup();
         {
             Call call(*this);
@@ -215,19 +193,14 @@ struct QtPortAdapter::Private
         open();
     }
 
+    // Each reason names the device once.
     QString openFailure(const QString &path) const
     {
 #ifndef Q_OS_WIN
-        const QFileInfo info(path);
-        if (!info.exists()) {
-            if (info.isSymLink())
-                return QStringLiteral("%1 leads to %2, which does not exist")
-                    .arg(path, info.symLinkTarget());
-            return QStringLiteral("%1 does not exist").arg(path);
-        }
         if (::access(QFile::encodeName(path).constData(), W_OK) != 0 && errno == EACCES)
-            return QStringLiteral(
-                "Permission denied: add your user to the dialout group and log in again");
+            return QStringLiteral("%1: permission denied. Add your user to the dialout group "
+                                  "and log in again.")
+                .arg(path);
 #endif
         switch (serial.error()) {
         case QSerialPort::DeviceNotFoundError:
@@ -237,10 +210,10 @@ struct QtPortAdapter::Private
             // open handle of another program is in the way.
             return QStringLiteral("%1 is busy: another program holds it").arg(path);
         case QSerialPort::UnsupportedOperationError:
-            return QStringLiteral("The port refuses the settings %1: %2")
-                .arg(settings, serial.errorString());
+            return QStringLiteral("%1 refuses the settings %2: %3")
+                .arg(path, settings, serial.errorString());
         default:
-            return serial.errorString();
+            return QStringLiteral("%1: %2").arg(path, serial.errorString());
         }
     }
 
@@ -385,7 +358,7 @@ void QtPortAdapter::setSettings(const QString &settings)
 {
     const std::optional<LineSettings> line = parseSettings(settings);
     if (!line)
-        throw PortError(d->devicePath(),
+        throw PortError(QStringLiteral("COM%1").arg(d->commPort),
                         QStringLiteral("Invalid port settings \"%1\"").arg(settings));
     d->settings = settings;
     if (*line == d->line)
@@ -412,6 +385,11 @@ void QtPortAdapter::setPortOpen(bool open)
 bool QtPortAdapter::portOpen() const
 {
     return d->isOpen();
+}
+
+bool QtPortAdapter::deviceAvailable()
+{
+    return comDeviceAvailable(d->commPort, d->appDir, d->openedBefore);
 }
 
 bool QtPortAdapter::dsrHolding()

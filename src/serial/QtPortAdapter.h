@@ -9,11 +9,8 @@
 
 class QSerialPort;
 
-// The device a COM number means here: on Windows "COMn"; on Linux the entry "COMn" in
-// `appDir` when there is one (usually a symbolic link to a device), else /dev/ttyS{n-1}.
-QString comDevicePath(int port, const QString &appDir);
-
-// PortAdapter over QSerialPort.
+// PortAdapter over QSerialPort. COM numbers stand for devices as SerialDevices.h describes:
+// the entry COMn in `appDir`, else the built-in port.
 class QtPortAdapter : public PortAdapter
 {
 public:
@@ -26,6 +23,7 @@ public:
     QString settings() const override;
     void setPortOpen(bool open) override;
     bool portOpen() const override;
+    bool deviceAvailable() override;
     bool dsrHolding() override;
     void setDtrEnable(bool enable) override;
     void setRtsEnable(bool enable) override;

@@ -132,7 +132,8 @@ private slots:
         const FakePrompter::Box &box = r.prompter.boxes.front();
         QVERIFY(box.warning);
         QCOMPARE(box.title + box.text, QStringLiteral("Port Error!Port is already opened."));
-        QCOMPARE(box.informative, QStringLiteral("COM1: Permission denied"));
+        // The reason, then what the machine offers instead.
+        QVERIFY(box.informative.startsWith(QStringLiteral("Permission denied\n\n")));
         QVERIFY(!r.w().TmrStat->isEnabled());
         QVERIFY(!QFile::exists(r.iniPath()));
     }

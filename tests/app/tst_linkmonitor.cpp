@@ -64,12 +64,53 @@ private slots:
         AppRig r;
         r.port.dsr = portClosed;
         QVERIFY(r.load());
-        if (portClosed)
+        if (portClosed) {
             r.port.setPortOpen(false); // a failed re-open, a vanished adapter
+            r.port.present = false;
+        }
         r.clock.advance(0.5);
         QCOMPARE(look(r), 0);
         QCOMPARE(r.status(), QStringLiteral(" Communication NG"));
         QVERIFY(r.prompter.boxes.empty());
+    }
+
+    void lostPortComesBack()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        r.define.ComBaud = 19200; // chosen before the port was lost
+        const auto opens = [&r] {
+            return r.port.events.filter(QRegularExpression("^(open|refused)")).size();
+        };
+        // Lost during the test print, back soon after: nothing re-opens it until the print is over.
+        r.clock.scheduleIn(3.0, [&] { r.port.setPortOpen(false); });
+        r.clock.scheduleIn(9.0, [&] { r.port.present = false; });
+        r.clock.scheduleIn(12.0, [&] { r.port.present = true; });
+        r.w().MenuTest->trigger();
+        QCOMPARE(opens(), 0);
+        // Nothing there: one look per tick, no open, the link-down look.
+        r.port.present = false;
+        r.port.availabilityChecks = 0;
+        r.clock.advance(5.0);
+        QCOMPARE(r.port.availabilityChecks, 10);
+        QCOMPARE(opens(), 0);
+        QCOMPARE(look(r), 0);
+        // There but busy: one quiet try per tick.
+        r.port.present = true;
+        r.port.refuseOpen = QStringLiteral("busy");
+        r.clock.advance(1.0);
+        QCOMPARE(opens(), 2);
+        // Free: open at the settings chosen before, buffers emptied, the link-up look.
+        r.port.refuseOpen.reset();
+        r.port.forget();
+        const size_t boxes = r.prompter.boxes.size();
+        r.clock.advance(0.5);
+        QCOMPARE(r.port.events, QStringList({"open 19200,N,8,1 COM1", "clear in", "clear out"}));
+        QCOMPARE(look(r), 1);
+        QCOMPARE(r.prompter.boxes.size(), boxes);
+        // A healthy port is left alone.
+        r.clock.advance(1.0);
+        QCOMPARE(opens(), 1);
     }
 
     void sendingLook_data()

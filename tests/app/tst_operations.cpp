@@ -125,7 +125,8 @@ private slots:
         if (how == 2)
             r.port.refuseOpen = QStringLiteral("no such device");
         whenDialogOpens<DlgIFSet>(r.w(), [&](DlgIFSet *dialog) {
-            // Everything is stopped while the dialog is open.
+            // Everything is stopped while the dialog is open, however long it stays.
+            r.clock.advance(2.0);
             QVERIFY(!r.port.portOpen() && !r.w().TmrStat->isEnabled());
             QVERIFY(!r.shown(r.w().CmdSend) && !r.w().MenuTest->isEnabled());
             QCOMPARE(r.status(), QStringLiteral(" Set Interface"));

@@ -1,9 +1,7 @@
 // Faults on a real line: the far side going away, the device vanishing, a settings file that
 // cannot be replaced.
 #include "DisplayScripts.h"
-#include "DlgIFSet.h"
 #include "Line.h"
-#include "WhenDialogOpens.h"
 #include "Widgets.h"
 
 #include <QAction>
@@ -21,6 +19,9 @@ private slots:
     {
         Line line;
         QVERIFY(line.start());
+        line.window->CboBaud->setCurrentIndex(7); // 19,200bps, the PC port following
+        line.send();
+        QCOMPARE(line.pty.speed(), 19200);
         // Hang the line up in the settle wait of the third text.
         line.clock.scheduleIn(2 * 2.0 + 1.0, [&] {
             line.pump();
@@ -37,16 +38,22 @@ private slots:
         QVERIFY(!line.window->CmdSend->isVisibleTo(line.window.get()));
         QVERIFY(line.window->LineX1->isVisibleTo(line.window.get()));
 
-        // The far side back under the same name: Interface Set re-opens the port.
+        // Unplugged: the link goes too, and for a while nothing is there.
+        QVERIFY(QFile::remove(line.dir.filePath(QStringLiteral("COM1"))));
+        line.clock.advance(2.0);
+        QVERIFY(!line.port->portOpen());
+
+        // A new far side under the same name: the port comes back by itself, at the speed the
+        // last Send chose, and takes the next command.
         TestPty again;
         QVERIFY(again.linkAs(line.dir.path()));
-        whenDialogOpens<DlgIFSet>(*line.window, [](DlgIFSet *dialog) { dialog->reject(); });
-        line.window->MenuIFSet->trigger();
-        QVERIFY(line.port->portOpen());
         line.clock.advance(0.5);
+        QVERIFY(line.port->portOpen());
         QVERIFY(line.window->CmdSend->isVisibleTo(line.window.get()));
+        QCOMPARE(again.speed(), 19200);
         line.window->MenuInit->trigger();
         QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
+        QVERIFY(line.prompter.boxes.size() == 16);
     }
 
     void deviceDisappearsBeforeTheFirstSend()

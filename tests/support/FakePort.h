@@ -35,6 +35,11 @@ public:
     QString settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_open; }
+    bool deviceAvailable() override
+    {
+        ++availabilityChecks;
+        return present;
+    }
     bool dsrHolding() override { return m_open && dsr; }
     void setDtrEnable(bool enable) override;
     void setRtsEnable(bool enable) override;
@@ -48,6 +53,7 @@ public:
     bool stalled = false;              // the output queue never empties
     std::optional<QString> refuseOpen; // the reason the next opens fail with
     int vanishAfterBytes = -1;         // the port disappears after this many more bytes
+    bool present = true;               // what deviceAvailable() answers
 
     // What happened.
     std::vector<Byte> bytes;
@@ -55,6 +61,7 @@ public:
         events; // "open 9600,N,8,1 COM1", "close", "rts 0", "dtr 0", "clear in", "clear out"
     bool rts = true;
     bool dtr = true;
+    int availabilityChecks = 0;
 
     QByteArray written() const;
     void forget()
