@@ -41,6 +41,9 @@ public:
         connect(edit, &QLineEdit::textChanged, this, [this](const QString &t) { m_before = t; });
     }
 
+    // A text the program puts into the box is not bound by the typing limit.
+    void expect(const QString &text) { m_before = text; }
+
     State validate(QString &input, int &pos) const override
     {
         for (const QChar c : input) {
@@ -116,6 +119,14 @@ QLineEdit *makeMessageBox(QWidget *parent, const QString &name, QRect rect)
     edit->setValidator(new MessageValidator(edit));
     edit->setGeometry(rect);
     return edit;
+}
+
+// Puts a stored message into its box whole, whatever its length.
+void loadMessage(QLineEdit *box, const QString &text)
+{
+    if (auto *validator = dynamic_cast<const MessageValidator *>(box->validator()))
+        const_cast<MessageValidator *>(validator)->expect(text);
+    box->setText(text);
 }
 
 QLabel *makeImage(QWidget *parent, const QString &name, const QString &resource, QRect rect)
@@ -398,8 +409,8 @@ void FrmMain::fillControlsFromSettings()
     CboEmulation->setCurrentIndex(m_define.DspEmulation);
     CboCommunication->setCurrentIndex(m_define.DspCommunication);
     CboBaud->setCurrentIndex(m_define.DspBaud);
-    TxtUpperLine->setText(m_define.DspUpperLine);
-    TxtLowerLine->setText(m_define.DspLowerLine);
+    loadMessage(TxtUpperLine, m_define.DspUpperLine);
+    loadMessage(TxtLowerLine, m_define.DspLowerLine);
 }
 
 void FrmMain::closeEvent(QCloseEvent *event)

@@ -131,6 +131,7 @@ private:
     void sendText(const QString &hexText);
     void runScript(const struct DisplayScript &script);
     void switchPcPort(int item);
+    void reportSave(bool saved, const QString &why);
 
     Define &m_define;
     PortAdapter &m_port;
@@ -139,5 +140,6 @@ private:
     bool m_unloading = false;
     bool m_unloaded = false;
     bool m_centred = false;
+    bool m_saveFailureShown = false;
     std::vector<QAction *> m_refusedWhileSending;
 };

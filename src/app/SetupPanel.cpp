@@ -2,12 +2,14 @@
 #include "FrmMain.h"
 
 #include "PortAdapter.h"
+#include "Prompter.h"
 #include "SettingsFile.h"
 #include "SetupCommands.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -151,8 +153,28 @@ void FrmMain::CmdSend_Click()
                                               TxtUpperLine, TxtLowerLine, OptSet[1]})
             control->setEnabled(true);
     }
-    SaveSettings(m_define);
+    QString whyNotSaved;
+    const bool saved = SaveSettings(m_define, &whyNotSaved);
     EndSending();
+    reportSave(saved, whyNotSaved);
+}
+
+void FrmMain::reportSave(bool saved, const QString &why)
+{
+    // A settings file left behind would make the next start open the port at the old settings,
+    // so a failed save is said once, and again only after a save has worked in between.
+    if (saved || m_unloaded) {
+        m_saveFailureShown = m_saveFailureShown && !saved;
+        return;
+    }
+    if (m_saveFailureShown)
+        return;
+    m_saveFailureShown = true;
+    m_prompter.warning(
+        QStringLiteral("Settings Not Saved"), QStringLiteral("The settings could not be saved."),
+        QStringLiteral("%1: %2.\n\nThe next start reads this file and opens the port at the "
+                       "settings stored there, not at the ones in use now.")
+            .arg(QDir::toNativeSeparators(settingsFilePath(m_define)), why));
 }
 
 void FrmMain::switchPcPort(int item)

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -14,9 +15,12 @@
 
 namespace {
 
-constexpr qint64 ChunkSize = 64 * 1024;
-// No valid line comes near this; the rest of a longer line is skipped so that a huge or binary
-// file cannot make reading grow.
+constexpr qint64 ChunkSize = 16 * 1024;
+// A settings file is a few hundred bytes; reading stops here, as at the end of the file, so that
+// a huge file cannot hold up start-up.
+constexpr qint64 MaxFileBytes = 64 * 1024;
+// No valid line comes near this; the rest of a longer line is skipped so that a long line cannot
+// make reading grow.
 constexpr qsizetype MaxLineBytes = 4096;
 
 // Splits a device into lines ended by CR, LF or CR LF, reading it in chunks.
@@ -66,11 +70,12 @@ private:
         if (m_atEnd)
             return false;
         // An error counts as the end: whatever was read so far stays.
-        const qint64 n = m_in.read(m_buffer.data(), ChunkSize);
+        const qint64 n = m_in.read(m_buffer.data(), std::min(ChunkSize, MaxFileBytes - m_read));
         if (n <= 0) {
             m_atEnd = true;
             return false;
         }
+        m_read += n;
         m_pos = 0;
         m_end = n;
         m_cr = m_lf = -1;
@@ -100,6 +105,7 @@ private:
     qsizetype m_end = 0;
     qsizetype m_cr = -1;
     qsizetype m_lf = -1;
+    qint64 m_read = 0;
     bool m_skipLf = false;
     bool m_atEnd = false;
 };
@@ -238,26 +244,70 @@ QString settingsFilePath(const Define &define)
 
 void ReadSettings(Define &define)
 {
-    QFile file(settingsFilePath(define));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
+    // place would block, never end or mean nothing, and is not even opened.
+    const QString path = settingsFilePath(define);
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         define.resetToDefaults();
         return;
     }
     readSettings(file, define);
 }
 
-bool SaveSettings(const Define &define, const QDateTime &stamp)
+namespace {
+
+bool failed(QString *why, const QString &reason)
 {
-    // The new text goes to a temporary file that replaces the old one only once it is complete.
-    QSaveFile file(settingsFilePath(define));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (why)
+        *why = reason;
+    return false;
+}
+
+// For a directory that takes no new files: the new text is written over the file itself. The
+// part of the old text it covers is kept and put back, with the old length, if the write fails
+// part-way, so a failure loses nothing of the old file.
+bool rewriteInPlace(const QString &path, const QByteArray &text, QString *why)
+{
+    QFile file(path);
+    // ReadWrite alone does not truncate; unbuffered, so a failed write leaves nothing pending.
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+        return failed(why, file.errorString());
+    const qint64 oldSize = file.size();
+    const QByteArray oldHead = file.read(text.size());
+    if (oldHead.size() != std::min<qint64>(oldSize, text.size()))
+        return failed(why, file.errorString());
+    if (file.seek(0) && file.write(text) == text.size() && file.flush() && file.resize(text.size()))
+        return true;
+    const QString reason = file.errorString();
+    if (file.seek(0) && file.write(oldHead) == oldHead.size() && file.flush())
+        file.resize(oldSize);
+    return failed(why, reason);
+}
+
+} // namespace
+
+bool SaveSettings(const Define &define, QString *why, const QDateTime &stamp)
+{
+    const QString path = settingsFilePath(define);
+    const QFileInfo existing(path);
+    if (existing.exists() && !existing.isFile())
+        return failed(why, QStringLiteral("it is not a regular file, so it is left alone"));
     const QByteArray text = encodeSettings(define, stamp);
+
+    // The new text goes to a temporary file that replaces the old one only once it is complete.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (existing.isFile())
+            return rewriteInPlace(path, text, why);
+        return failed(why, file.errorString());
+    }
     // Qt 6.4's commit() misses a write that fails while it flushes its buffer (a full disk) and
     // would put the truncated file in place, so the flush is checked here.
     if (file.write(text) != text.size() || !file.flush()) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return failed(why, reason);
     }
-    return file.commit();
+    return file.commit() || failed(why, file.errorString());
 }

@@ -14,7 +14,7 @@ class QIODevice;
 
 // Resets everything but AppDir to the defaults, then takes the settings from `in`. A rejected
 // header leaves the defaults; otherwise the display's communication index is derived from the
-// PC side. Reads in chunks and keeps at most a few kilobytes of any line, whatever the input.
+// PC side. Reads at most 64 KiB, in chunks, and keeps at most 4 KiB of any line.
 void readSettings(QIODevice &in, Define &define);
 
 // The whole file text, every line ended by CR LF, stamped with `stamp`.
@@ -23,9 +23,12 @@ QByteArray encodeSettings(const Define &define, const QDateTime &stamp);
 // AppDir joined with "PoleSet.ini".
 QString settingsFilePath(const Define &define);
 
-// readSettings from the settings file; a missing or unreadable file leaves the defaults.
+// readSettings from the settings file; a missing or unreadable file, or one that is not a regular
+// file, leaves the defaults.
 void ReadSettings(Define &define);
 
-// Replaces the settings file as a whole; a failed write leaves the old file untouched.
-// Returns whether the new file is in place.
-bool SaveSettings(const Define &define, const QDateTime &stamp = QDateTime::currentDateTime());
+// Replaces the settings file as a whole; where the directory takes no new files, writes the file
+// in place instead. A failed save leaves the old file as it was and gives the reason in *why.
+// Something other than a regular file in the file's place is never written.
+bool SaveSettings(const Define &define, QString *why = nullptr,
+                  const QDateTime &stamp = QDateTime::currentDateTime());

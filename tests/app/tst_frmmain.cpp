@@ -197,21 +197,70 @@ private slots:
         QVERIFY(!r.port.bytes.empty());
     }
 
-    void messageBoxesRefuseControlCharacters()
+    void messageBoxes()
     {
         AppRig r;
+        r.writeIni("PoleSet\r\nLower=" + QByteArray(250, 'm') + "\r\n");
         QVERIFY(r.load());
         QLineEdit *box = r.w().TxtUpperLine;
         box->setEnabled(true);
-        for (const char *key : {"A", "\x01", "B", "\x7f", "C"}) {
-            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString::fromLatin1(key));
+        const auto type = [&box](const QString &key, Qt::Key code = Qt::Key_unknown) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, key);
             QApplication::sendEvent(box, &press);
-        }
+        };
+        for (const char *key : {"A", "\x01", "B", "\x7f", "C"})
+            type(QString::fromLatin1(key));
         QCOMPARE(box->text(), QStringLiteral("ABC"));
         box->insert(QStringLiteral("x\ty")); // a paste holding a tab is refused whole
         QCOMPARE(box->text(), QStringLiteral("ABC"));
-        box->insert(QString(300, u'z'));
+        box->setCursorPosition(1);
+        box->insert(QString(300, u'z')); // a paste keeps what fits
+        QCOMPARE(box->text(), "A" + QString(195, u'z') + "BC");
+        type(QStringLiteral("x"));
         QCOMPARE(box->text().size(), 198);
+        // A longer message from the file stays whole: typing adds nothing, deleting works.
+        box = r.w().TxtLowerLine;
+        box->setEnabled(true);
+        type(QStringLiteral("x"));
+        QCOMPARE(box->text(), QString(250, u'm'));
+        type(QString(), Qt::Key_Backspace);
+        QCOMPARE(box->text(), QString(249, u'm'));
+    }
+
+    void keyboardReachesTheSelectedRowOfEachGroup()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        FrmMain &w = r.w();
+        w.CmdSend->click(); // unlocks the panels
+        r.clock.advance(0.5);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const auto tabCycle = [&w](QWidget *from) {
+            QList<QWidget *> seen{from};
+            from->setFocus();
+            for (int i = 0; i < 30; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                if (QApplication::focusWidget() == from)
+                    return seen;
+                seen << QApplication::focusWidget();
+            }
+            return seen << nullptr;
+        };
+        w.CboBaud->setCurrentIndex(3);
+        QCOMPARE(tabCycle(w.OptSet[0]),
+                 (QList<QWidget *>{w.OptSet[0], w.CmdSend, w.CboINChr, w.CboCodePage,
+                                   w.TxtUpperLine, w.TxtLowerLine, w.CboEmulation,
+                                   w.CboCommunication, w.CboBaud, w.ChkSetTerm, w.OptSetSel[6]}));
+        // The arrows move within a group: from "System Set" to "Reset EEPROM", then the rows.
+        QTest::keyClick(w.OptSet[0], Qt::Key_Down);
+        QVERIFY(w.OptSet[1]->isChecked() && w.OptSet[1]->hasFocus());
+        QCOMPARE(tabCycle(w.OptSet[1]), (QList<QWidget *>{w.OptSet[1], w.OptReset[0], w.CmdSend}));
+        w.OptReset[0]->setFocus();
+        QTest::keyClick(w.OptReset[0], Qt::Key_Down);
+        QVERIFY(w.OptReset[1]->isChecked());
+        QCOMPARE(w.ResetSelIndex, 1);
+        QCOMPARE(tabCycle(w.OptSet[1]), (QList<QWidget *>{w.OptSet[1], w.OptReset[1], w.CmdSend}));
     }
 };
 

@@ -96,6 +96,37 @@ private slots:
         QVERIFY(!r.port.events.contains(QStringLiteral("close")));
     }
 
+    void reclickingTheSelectedPanelChangesNothing()
+    {
+        AppRig r;
+        startUnlocked(r);
+        FrmMain &w = r.w();
+        // A click on the selected option of a group keeps it selected: Send stays on set-up.
+        w.OptSet[0]->click();
+        QVERIFY(w.OptSet[0]->isChecked() && !w.OptSet[1]->isChecked());
+        QVERIFY(w.OptSetSel[2]->isChecked() && w.OptReset[0]->isChecked());
+        w.CmdSend->click();
+        QCOMPARE(r.port.written(), AppRig::framed("4330") + closingFrame());
+        w.OptSet[1]->click();
+        w.OptReset[0]->click();
+        QVERIFY(w.OptReset[0]->isChecked() && w.OptSet[1]->isChecked());
+        QVERIFY(w.OptSetSel[2]->isChecked()); // another group's choice is left alone
+    }
+
+    void storedMessageLongerThanTheTypingLimit()
+    {
+        AppRig r;
+        const QByteArray upper(250, 'u');
+        startUnlocked(r, "PoleSet\r\nUpper=" + upper + "\r\n");
+        FrmMain &w = r.w();
+        QCOMPARE(w.TxtUpperLine->text().size(), 250);
+        w.OptSetSel[3]->click();
+        w.CmdSend->click();
+        QCOMPARE(r.port.written(),
+                 AppRig::framed("4C31" + upper.toHex().toUpper()) + closingFrame());
+        QVERIFY(r.readIni().contains("\r\nUpper=" + upper + "\r\n"));
+    }
+
     void lineSettingsMoveThePort_data()
     {
         QTest::addColumn<bool>("baud");

@@ -6,13 +6,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(Define)
 
@@ -42,6 +48,44 @@ QByteArray fileBytes(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+const QDateTime Stamp(QDate(2026, 3, 7), QTime(9, 5, 4));
+
+// Makes a directory refuse new files while the files in it stay writable: immutable, which holds
+// for root too, or else read-only for a user who is not root.
+struct ClosedDirectory
+{
+    QByteArray path;
+    bool immutable = false;
+    bool ok = false;
+
+    explicit ClosedDirectory(const QString &dir)
+        : path(QFile::encodeName(dir))
+    {
+        if (path.isEmpty())
+            return;
+        immutable = setImmutable(true);
+        ok = immutable || (::geteuid() != 0 && ::chmod(path.constData(), 0555) == 0);
+    }
+    ~ClosedDirectory()
+    {
+        if (immutable)
+            setImmutable(false);
+        else if (ok)
+            ::chmod(path.constData(), 0755);
+    }
+    bool setImmutable(bool on) const
+    {
+        const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
+        int flags = 0;
+        bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+    }
+};
 
 } // namespace
 
@@ -119,7 +163,11 @@ private slots:
         QTest::newRow("NUL inside line") << QByteArray("PoleSet\r\nUpper=a\0b\r\nPort\0= 3\r\n", 31)
                                          << Define{.DspUpperLine = QString::fromUtf16(u"a\0b", 3)};
         QTest::newRow("line across read chunks")
-            << "PoleSet" + QByteArray(65523, 'p') + "\r\nPort= 3" << Define{.ComPort = 3};
+            << "PoleSet" + QByteArray(16370, 'p') + "\r\nPort= 3" << Define{.ComPort = 3};
+        // Nothing past 64 KiB counts; what was read before is taken as a whole file.
+        QTest::newRow("only the first 64 KiB")
+            << ini("BitLen= 7|" + QByteArray(65536, '\n') + "Port= 3")
+            << Define{.ComBitLen = 7, .DspCommunication = 1};
     }
     void readSettings()
     {
@@ -142,7 +190,7 @@ private slots:
         const QString upper = QString::fromUtf16(u" Hi=there\r\nPort= 3 caf\u00E9\U0001F600\u0416");
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
         const Define d{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), 1, true};
-        QVERIFY(SaveSettings(d, QDateTime(QDate(2026, 3, 7), QTime(9, 5, 4))));
+        QVERIFY(SaveSettings(d, nullptr, QDateTime(QDate(2026, 3, 7), QTime(9, 5, 4))));
         // The display's baud and format are never written.
         QCOMPARE(fileBytes(settingsFilePath(d)),
                  "PoleSet   03-07-2026  09:05:04\r\nPort= 4\r\nBaud= 38400\r\nParity=E\r\n"
@@ -150,47 +198,70 @@ private slots:
                  "Upper= Hi=there??Port= 3 caf\xE9??\r\nLower=\x80 1,99\r\n");
     }
 
+    void failedSaveKeepsOldFile_data()
+    {
+        QTest::addColumn<bool>("closedDirectory");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("written in place: the directory takes no new files") << true;
+    }
     void failedSaveKeepsOldFile()
     {
+        QFETCH(bool, closedDirectory);
         QTemporaryDir dir;
-        const Define old{.ComPort = 2, .AppDir = dir.path()};
+        const Define old{.ComPort = 2, .DspUpperLine = QString(300, u'u'), .AppDir = dir.path()};
         QVERIFY(SaveSettings(old));
+        ClosedDirectory closed(closedDirectory ? dir.path() : QString());
+        if (closedDirectory && !closed.ok)
+            QSKIP("this file system cannot make a directory refuse new files");
+        // A shorter text leaves no tail of the old one.
+        const Define now{.ComPort = 3, .AppDir = dir.path()};
+        QString why;
+        QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why));
+        QCOMPARE(fileBytes(settingsFilePath(now)), encodeSettings(now, Stamp));
         const QByteArray before = fileBytes(settingsFilePath(old));
-        // A file size limit makes the flush fail partway, as a full disk would.
+        // A file size limit makes the write fail partway, as a full disk would.
         rlimit saved{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        const rlimit limited{64, saved.rlim_max};
+        const rlimit limited{rlim_t(before.size() + 16), saved.rlim_max};
         const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
-        const bool ok = SaveSettings(Define{.AppDir = dir.path()});
+        const bool ok = SaveSettings(old, &why);
         setrlimit(RLIMIT_FSIZE, &saved);
         std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(!ok);
+        QVERIFY(!ok && !why.isEmpty());
         QCOMPARE(fileBytes(settingsFilePath(old)), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{QStringLiteral("PoleSet.ini")});
     }
 
-    void hugeFile()
+    void notARegularFile_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("device") << "device";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("directory") << "directory";
+    }
+    void notARegularFile()
+    {
+        QFETCH(QString, kind);
         QTemporaryDir dir;
-        Define d{.AppDir = dir.path()};
-        // A single 100 MB line of NULs, written in pieces so that only the reader can raise the
-        // peak.
-        QFile f(settingsFilePath(d));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("PoleSet\r\n") == 9);
-        for (int i = 0; i < 100; ++i)
-            QVERIFY(f.write(QByteArray(1 << 20, '\0')) == 1 << 20);
-        QVERIFY(f.write("\r\nBitLen= 7\r\nPort= 3") > 0);
-        f.close();
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
+        Define d = Dirty;
+        d.AppDir = dir.path();
+        const QString path = settingsFilePath(d);
+        if (kind == "device")
+            QVERIFY(QFile::link("/dev/zero", path));
+        else if (kind == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(path));
+        // Read as no file at all, without blocking or reading for ever; never written.
         ReadSettings(d);
-        getrusage(RUSAGE_SELF, &after);
-        QVERIFY2(after.ru_maxrss - before.ru_maxrss < 16 * 1024, "reading must not hold the file");
-        const Define expected{
-            .ComPort = 3, .ComBitLen = 7, .DspCommunication = 1, .AppDir = dir.path()};
-        QCOMPARE(dump(d), dump(expected));
+        QCOMPARE(dump(d), dump(Define{.AppDir = dir.path()}));
+        QString why;
+        QVERIFY(!SaveSettings(d, &why));
+        QCOMPARE(why, QStringLiteral("it is not a regular file, so it is left alone"));
+        QCOMPARE(QFileInfo(path).isFile(), false);
+        QVERIFY(QFileInfo(path).exists());
     }
 };
 
