@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/poleset_<version>_<arch>.deb (Release) and checks
 # what it installs: the file list, the computed dependencies, the desktop entry, the AppStream
-# metainfo and the man pages. Installs what it needs from Debian 12's packages when missing.
+# metainfo and the man pages, and runs lintian on it. Installs what it needs from Debian 12's
+# packages when missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,7 +13,7 @@ fail() {
 
 # cpack's dependency scan needs dpkg-dev and file; the checks need the rest.
 . scripts/packages.sh
-ensure_packages dpkg-dev file desktop-file-utils appstream groff-base
+ensure_packages dpkg-dev file desktop-file-utils appstream groff-base lintian
 
 build="build-package"
 configure() {
@@ -48,7 +49,8 @@ fi
 id=$(basename "${desktops[0]}" .desktop)
 expected=(bin/poleset bin/poleset-display
           "share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
-          share/man/man1/poleset.1.gz share/man/man1/poleset-display.1.gz)
+          share/man/man1/poleset.1.gz share/man/man1/poleset-display.1.gz
+          share/doc/poleset/copyright share/doc/poleset/changelog.gz)
 for size in 16 32 48 128; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
@@ -60,6 +62,9 @@ grep -qx "Icon=$id" "$usr/share/applications/$id.desktop" || fail "the desktop e
 version=$(dpkg-deb -f "$deb" Version)
 grep -q "<release version=\"$version\"" "$usr/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo has no release $version"
+zcat "$usr/share/doc/poleset/changelog.gz" >"$stage/changelog"
+[ "$(dpkg-parsechangelog -l "$stage/changelog" -S Version)" = "$version" ] ||
+    fail "the changelog's latest entry is not version $version"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no Qt libraries in Depends"
 dpkg-deb -f "$deb" Recommends | grep -q fonts-urw-base35 || fail "fonts-urw-base35 not recommended"
 
@@ -74,5 +79,9 @@ for page in "$usr"/share/man/man1/*.1.gz; do
         fail "$(basename "$page"): $out"
     fi
 done
+
+# Debian's own checker: its warnings fail the build as its errors do. --allow-root only
+# silences its note when the script runs as root.
+lintian --allow-root --fail-on error,warning "$deb" || fail "lintian found errors or warnings in $deb"
 
 echo "package.sh: $deb is built and checked"
