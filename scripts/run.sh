@@ -5,10 +5,16 @@
 #                                port its PoleSet.ini names (see "Pointing it at a real display").
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup.sh" default
+# Only the two programs it starts; the test command builds the rest.
+"$root/scripts/setup.sh" default poleset poleset-display
 
+# run WHAT COMMAND...: without a display, on a virtual screen, and says so.
 run() {
+    local what=$1
+    shift
     if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+        echo "run.sh: no display (DISPLAY and WAYLAND_DISPLAY are unset), so $what runs on a" \
+            "virtual screen and nothing is visible; press Ctrl+C to stop." >&2
         xvfb-run -a -s "-screen 0 1280x800x24" "$@"
     else
         "$@"
@@ -16,7 +22,7 @@ run() {
 }
 
 if [ "${1:-}" = "--real" ]; then
-    run "$root/build/src/poleset"
+    run "PoleSet" "$root/build/src/poleset"
     exit
 fi
 
@@ -36,4 +42,4 @@ wait "\$display" 2>/dev/null
 exit \$status
 SCRIPT
 chmod +x "$try/start.sh"
-run "$try/start.sh"
+run "PoleSet with its display simulator" "$try/start.sh"

@@ -7,11 +7,12 @@
 
 #include <QDateTime>
 #include <QFontDatabase>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
@@ -19,14 +20,6 @@ namespace {
 // A text run is logged when the line has been quiet this long.
 constexpr int QuietMs = 150;
 constexpr int PollMs = 250;
-
-QLabel *addRow(QFormLayout *form, const QString &caption)
-{
-    auto *value = new QLabel;
-    value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(caption + QLatin1Char(':'), value);
-    return value;
-}
 
 QString speedText(int bps)
 {
@@ -57,50 +50,55 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWid
 {
     setWindowTitle(QStringLiteral("poleset-display \u2014 %1").arg(linkPath));
 
+    // One band of panels side by side, so that the window fits above PoleSet's centred window:
+    // the glass, what the display keeps, and the line with its traffic.
     auto *eepromBox = new QGroupBox(QStringLiteral("Stored in the display's EEPROM"));
-    auto *eeprom = new QFormLayout(eepromBox);
-    m_emulation = addRow(eeprom, QStringLiteral("Command Emulation"));
-    m_codePage = addRow(eeprom, QStringLiteral("Code Page"));
-    m_inChar = addRow(eeprom, QStringLiteral("International Character"));
-    m_communication = addRow(eeprom, QStringLiteral("Communication"));
-    m_baud = addRow(eeprom, QStringLiteral("Baud rate"));
-    m_upperLine = addRow(eeprom, QStringLiteral("Upper line message"));
-    m_lowerLine = addRow(eeprom, QStringLiteral("Lower line message"));
-    m_demo = addRow(eeprom, QStringLiteral("Demo mode"));
+    auto *eeprom = new QGridLayout(eepromBox);
+    eeprom->setVerticalSpacing(2);
+    eeprom->setContentsMargins(6, 2, 6, 4);
+    const auto addRow = [eeprom](int row, int column, const QString &caption) {
+        auto *value = new QLabel;
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        eeprom->addWidget(new QLabel(caption + QLatin1Char(':')), row, 2 * column);
+        eeprom->addWidget(value, row, 2 * column + 1);
+        return value;
+    };
+    m_emulation = addRow(0, 0, QStringLiteral("Emulation"));
+    m_codePage = addRow(1, 0, QStringLiteral("Code page"));
+    m_inChar = addRow(2, 0, QStringLiteral("Characters"));
+    m_demo = addRow(3, 0, QStringLiteral("Demo mode"));
+    m_communication = addRow(0, 1, QStringLiteral("Format"));
+    m_baud = addRow(1, 1, QStringLiteral("Baud rate"));
+    m_upperLine = addRow(2, 1, QStringLiteral("Upper line"));
+    m_lowerLine = addRow(3, 1, QStringLiteral("Lower line"));
+    eeprom->setColumnStretch(1, 1);
+    eeprom->setColumnStretch(3, 1);
 
-    auto *lineBox = new QGroupBox(QStringLiteral("Line"));
-    auto *lineForm = new QFormLayout(lineBox);
-    auto *link = addRow(lineForm, QStringLiteral("Port"));
-    link->setText(QStringLiteral("%1 \u2192 %2").arg(linkPath, line.slavePath()));
-    m_portSpeed = addRow(lineForm, QStringLiteral("Speed set by PoleSet"));
-    m_speedCheck = addRow(lineForm, QStringLiteral("Against the display"));
-    auto *format = new QLabel(QStringLiteral(
+    m_lineState = new QLabel;
+    m_lineState->setToolTip(QStringLiteral(
         "Parity and data bits do not travel over a pseudo-terminal (always 8 bits, no parity), "
         "so only the speed is compared."));
-    format->setWordWrap(true);
-    format->setEnabled(false);
-    lineForm->addRow(format);
+    m_linkText = QStringLiteral("%1 \u2192 %2").arg(linkPath, line.slavePath());
 
     m_log = new QPlainTextEdit;
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(LogLines);
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    auto *logBox = new QGroupBox(QStringLiteral("Traffic"));
+    m_log->setMinimumHeight(m_log->fontMetrics().lineSpacing() * 3 + 8);
+    auto *logBox = new QGroupBox(QStringLiteral("Line and traffic"));
     auto *logLayout = new QVBoxLayout(logBox);
-    logLayout->addWidget(m_log);
+    logLayout->setSpacing(2);
+    logLayout->setContentsMargins(6, 2, 6, 4);
+    logLayout->addWidget(m_lineState);
+    logLayout->addWidget(m_log, 1);
 
-    auto *left = new QVBoxLayout;
-    left->addWidget(m_panel);
-    left->addWidget(lineBox);
-    left->addStretch();
-    auto *top = new QHBoxLayout;
-    top->addLayout(left, 1);
-    top->addWidget(eepromBox);
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(logBox, 1);
-    resize(1080, 640);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_panel, 5);
+    layout->addWidget(eepromBox, 4);
+    layout->addWidget(logBox, 4);
+    resize(1180, 190);
 
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(QuietMs);
@@ -111,6 +109,20 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWid
 
     pollLine();
     refresh();
+}
+
+void DisplayWindow::placeAbovePoleSet()
+{
+    // PoleSet centres its window on the screen: 628 x 392 pixels under a menu bar, in the window
+    // manager's frame, about 660 x 470 in all. This window takes the band above it.
+    constexpr int PoleSetHeight = 470;
+    constexpr int FrameHeight = 32; // title bar and border, before the window manager says
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    const int band = (screen.height() - PoleSetHeight) / 2;
+    if (band - FrameHeight < minimumSizeHint().height())
+        return; // a small screen: the window manager places the window
+    resize(screen.width() - 8, band - FrameHeight);
+    move(screen.topLeft());
 }
 
 void DisplayWindow::receive(const QByteArray &bytes)
@@ -205,14 +217,16 @@ void DisplayWindow::refresh()
     m_demo->setText(eeprom.demoMode ? QStringLiteral("on") : QStringLiteral("off"));
 
     const int expected = DspBaudRates[eeprom.baud];
-    m_portSpeed->setText(m_lineSpeed > 0 ? speedText(m_lineSpeed) : QStringLiteral("unknown"));
+    const QString speed = m_lineSpeed > 0 ? speedText(m_lineSpeed) : QStringLiteral("unknown");
     if (m_lineSpeed == expected) {
         m_mismatchNoted = false;
-        m_speedCheck->setText(QStringLiteral("\u2714 same speed"));
-        m_speedCheck->setStyleSheet(QStringLiteral("color:#1a7f37; font-weight:bold"));
+        m_lineState->setText(QStringLiteral("%1, PoleSet at %2: <b style=\"color:#1a7f37\">"
+                                            "\u2714 same speed</b>")
+                                 .arg(m_linkText.toHtmlEscaped(), speed));
     } else {
-        m_speedCheck->setText(QStringLiteral("\u2716 MISMATCH: the display listens at %1")
-                                  .arg(baudCaption(eeprom.baud)));
-        m_speedCheck->setStyleSheet(QStringLiteral("color:#c62828; font-weight:bold"));
+        m_lineState->setText(
+            QStringLiteral("%1, PoleSet at %2: <b style=\"color:#c62828\">"
+                           "\u2716 the display listens at %3</b>")
+                .arg(m_linkText.toHtmlEscaped(), speed, baudCaption(eeprom.baud).trimmed()));
     }
 }

@@ -22,6 +22,9 @@ public:
 
     DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWidget *parent = nullptr);
 
+    // Sizes and places the window above the centred PoleSet window, where there is room.
+    void placeAbovePoleSet();
+
     void receive(const QByteArray &bytes);
     void note(const QString &text, bool warning);
 
@@ -43,8 +46,8 @@ private:
     QLabel *m_upperLine;
     QLabel *m_lowerLine;
     QLabel *m_demo;
-    QLabel *m_portSpeed;
-    QLabel *m_speedCheck;
+    QLabel *m_lineState;
+    QString m_linkText;
     QPlainTextEdit *m_log;
     QTimer m_quietTimer;
     QTimer m_pollTimer;

@@ -28,7 +28,8 @@ VfdPanel::VfdPanel(QWidget *parent)
     : QWidget(parent)
 {
     m_lines.fill(QString(Columns, QLatin1Char(' ')));
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Any size: the dots scale with the smaller of the two sides.
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 void VfdPanel::setContent(const std::array<QString, Rows> &lines, int cursorRow, int cursorColumn)
@@ -43,12 +44,12 @@ void VfdPanel::setContent(const std::array<QString, Rows> &lines, int cursorRow,
 
 QSize VfdPanel::sizeHint() const
 {
-    return {GlassDotsX * 3 + 2 * Margin, GlassDotsY * 3 + 2 * Margin};
+    return {GlassDotsX * 2 + 2 * Margin, GlassDotsY * 2 + 2 * Margin};
 }
 
 QSize VfdPanel::minimumSizeHint() const
 {
-    return {GlassDotsX * 2 + 2 * Margin, GlassDotsY * 3 + 2 * Margin};
+    return {GlassDotsX * 3 / 2 + 2 * Margin, GlassDotsY * 3 / 2 + 2 * Margin};
 }
 
 const QImage &VfdPanel::glyph(QChar c)

@@ -81,6 +81,10 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     const QString linkPath = dir.absoluteFilePath(QStringLiteral("COM%1").arg(port));
+    // Named as the user sees it from here: COM1 itself when it lies in the current directory.
+    const QString shownLink = QDir::current().relativeFilePath(linkPath).startsWith(u'.')
+                                  ? linkPath
+                                  : QDir::current().relativeFilePath(linkPath);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("poleset-display"));
@@ -104,8 +108,10 @@ int main(int argc, char *argv[])
     QObject::connect(&line, &PseudoTerminal::received, &window, &DisplayWindow::receive);
     QObject::connect(&line, &PseudoTerminal::failed, &window,
                      [&window](const QString &reason) { window.note(reason, true); });
-    window.note(QStringLiteral("%1 \u2192 %2: waiting for PoleSet").arg(linkPath, line.slavePath()),
-                false);
+    window.note(
+        QStringLiteral("%1 \u2192 %2: waiting for PoleSet").arg(shownLink, line.slavePath()),
+        false);
+    window.placeAbovePoleSet();
     window.show();
 
     std::printf("COM%d -> %s\n", port, qPrintable(line.slavePath()));

@@ -3,6 +3,7 @@
 #include "Define.h"
 #include "SerialDevices.h"
 #include "UiMetrics.h"
+#include "WindowPlacement.h"
 
 #include <QComboBox>
 #include <QIcon>
@@ -81,6 +82,9 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
     setFont(centuryFont(11.25));
     setFixedSize(twips(5340), twips(2655));
+    if (parent) {
+        centreWithFrame(this, [parent] { return parent->window()->frameGeometry(); });
+    }
 
     // Widgets hold their style through a guarded pointer, so the order of deletion is free.
     auto *listStyle = new ListStyle;

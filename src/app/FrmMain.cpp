@@ -8,6 +8,7 @@
 #include "SetupLists.h"
 #include "UiMetrics.h"
 #include "Widgets.h"
+#include "WindowPlacement.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -17,6 +18,7 @@
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -152,11 +154,14 @@ FrmMain::FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prom
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("Velodisp T3150-LC"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     createControls();
     createMenus();
+    // A fixed single border: the window manager can neither resize nor maximise the window.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    centreWithFrame(this, [this] { return screen() ? screen()->availableGeometry() : QRect(); });
 
     TmrStat = clock.makeTimer();
     TmrStat->setInterval(500);
@@ -468,19 +473,6 @@ void FrmMain::keyPressEvent(QKeyEvent *event)
         return;
     }
     QMainWindow::keyPressEvent(event);
-}
-
-void FrmMain::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    if (!m_centred) {
-        m_centred = true;
-        if (QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
 }
 
 void FrmMain::ShowStatus(const QString &text)

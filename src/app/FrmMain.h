@@ -115,7 +115,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void createControls();
@@ -139,7 +138,6 @@ private:
     SerialLink m_link;
     bool m_unloading = false;
     bool m_unloaded = false;
-    bool m_centred = false;
     bool m_saveFailureShown = false;
     std::vector<QAction *> m_refusedWhileSending;
 };

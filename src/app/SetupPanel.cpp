@@ -143,6 +143,12 @@ void FrmMain::CmdSend_Click()
             TxtLowerLine->setText(QString());
         }
     }
+    // Closed while the last frame went out: the window has gone, and nothing more is done, the
+    // settings file included.
+    if (m_link.aborted()) {
+        EndSending();
+        return;
+    }
     MenuScroll->setVisible(true);
     MenuOverWrite->setVisible(true);
     if (!OptSet[1]->isEnabled()) {

@@ -249,6 +249,17 @@ private slots:
         QCOMPARE(r.define.DspLowerLine, QString()); // nothing stored without a Send
     }
 
+    void closingTheWindowDuringTheClosingFrame()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        r.clock.scheduleIn(3.0, [&] { r.w().close(); }); // in the closing frame's settle wait
+        r.w().CmdSend->click();
+        QVERIFY(r.w().unloaded());
+        QVERIFY(!QFile::exists(r.iniPath()));
+        QVERIFY(!r.w().OptSet[1]->isEnabled() && r.prompter.boxes.empty());
+    }
+
     void changeDuringTheFrameDoesNotReachTheSetting()
     {
         AppRig r;
