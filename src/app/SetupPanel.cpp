@@ -185,13 +185,7 @@ void FrmMain::reportSave(bool saved, const QString &why)
 
 void FrmMain::switchPcPort(int item)
 {
-    if (item == SetupCommunication) {
-        const PcLineFormat format = pcLineForCommunication(m_define.DspCommunication);
-        m_define.ComParity = format.parity;
-        m_define.ComBitLen = format.bitLen;
-    } else {
-        m_define.ComBaud = pcBaudForDspBaud(m_define.DspBaud);
-    }
+    followDisplayLine(m_define, item);
     if (m_port.portOpen())
         m_port.setPortOpen(false);
     ShowInterfaceStatus();

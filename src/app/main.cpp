@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "CommandLine.h"
 #include "Define.h"
 #include "FrmMain.h"
 #include "MessageBoxPrompter.h"
@@ -8,9 +9,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTextStream>
 
 int main(int argc, char *argv[])
 {
+    // Any argument is for the terminal side, which needs no display server.
+    if (argc > 1) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runCommandLine(QCoreApplication::arguments(), out, err);
+    }
+
     QApplication app(argc, argv);
     // Lets desktops match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.vantor_qs.PoleSet"));

@@ -112,6 +112,7 @@ struct QtPortAdapter::Private
     QString appDir;
     int commPort = 1;
     QString openedBefore; // the device last opened, which may be re-opened without asking
+    QString fixedDevice;  // opened whatever the COM number, when set
     QString settings = QStringLiteral("9600,N,8,1");
     LineSettings line;
     bool rts = true;
@@ -139,7 +140,8 @@ struct QtPortAdapter::Private
 
     void open()
     {
-        const ComEntry entry = inspectComEntry(commPort, appDir);
+        const ComEntry entry =
+            fixedDevice.isEmpty() ? inspectComEntry(commPort, appDir) : inspectDevice(fixedDevice);
         // Only a device is opened: a link that leads nowhere, a plain file or a directory is
         // reported as what it is.
         if (entry.kind != ComEntry::Device)
@@ -387,8 +389,15 @@ bool QtPortAdapter::portOpen() const
     return d->isOpen();
 }
 
+void QtPortAdapter::setFixedDevice(const QString &path)
+{
+    d->fixedDevice = path;
+}
+
 bool QtPortAdapter::deviceAvailable()
 {
+    if (!d->fixedDevice.isEmpty())
+        return inspectDevice(d->fixedDevice).kind == ComEntry::Device;
     return comDeviceAvailable(d->commPort, d->appDir, d->openedBefore);
 }
 

@@ -17,6 +17,9 @@ public:
     explicit QtPortAdapter(const QString &appDir);
     ~QtPortAdapter() override;
 
+    // Opens this device whatever the COM number says (a device named on the command line).
+    void setFixedDevice(const QString &path);
+
     void setCommPort(int port) override;
     int commPort() const override;
     void setSettings(const QString &settings) override;

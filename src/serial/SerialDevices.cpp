@@ -66,24 +66,16 @@ QStringList entriesIn(const QString &dir, const QStringList &patterns)
 
 } // namespace
 
-ComEntry inspectComEntry(int port, const QString &appDir, const QString &root)
+namespace {
+
+// Finds out what the entry (set in `e`) leads to.
+ComEntry &classify(ComEntry &e)
 {
-    ComEntry e;
-    e.port = port;
-#ifdef Q_OS_WIN
-    Q_UNUSED(appDir);
-    Q_UNUSED(root);
-    e.kind = ComEntry::Device;
-    e.entry = e.device = comName(port);
-#else
-    e.entry = QDir(appDir).filePath(comName(port));
+#ifndef Q_OS_WIN
     struct stat st;
-    if (::lstat(QFile::encodeName(e.entry).constData(), &st) != 0) {
-        e.builtIn = true;
-        e.entry = builtInPort(port, root);
-    } else if (S_ISLNK(st.st_mode)) {
+    if (!e.builtIn && ::lstat(QFile::encodeName(e.entry).constData(), &st) == 0 &&
+        S_ISLNK(st.st_mode))
         e.linkTarget = readLink(e.entry);
-    }
     e.device = e.entry;
     if (e.entry.isEmpty() || ::stat(QFile::encodeName(e.entry).constData(), &st) != 0) {
         e.kind = !e.entry.isEmpty() && errno == ELOOP ? ComEntry::Loop : ComEntry::Missing;
@@ -94,13 +86,40 @@ ComEntry inspectComEntry(int port, const QString &appDir, const QString &root)
         e.what = kindOfFile(st.st_mode);
         return e;
     }
-    e.kind = ComEntry::Device;
     // The final target, so that the lock file names the device itself.
     const QString canonical = QFileInfo(e.entry).canonicalFilePath();
     if (!canonical.isEmpty())
         e.device = canonical;
 #endif
+    e.kind = ComEntry::Device;
     return e;
+}
+
+} // namespace
+
+ComEntry inspectComEntry(int port, const QString &appDir, const QString &root)
+{
+    ComEntry e;
+    e.port = port;
+#ifdef Q_OS_WIN
+    Q_UNUSED(appDir);
+    Q_UNUSED(root);
+    e.entry = comName(port);
+#else
+    e.entry = QDir(appDir).filePath(comName(port));
+    if (!QFileInfo(e.entry).isSymLink() && !QFileInfo::exists(e.entry)) {
+        e.builtIn = true;
+        e.entry = builtInPort(port, root);
+    }
+#endif
+    return classify(e);
+}
+
+ComEntry inspectDevice(const QString &path)
+{
+    ComEntry e;
+    e.entry = path;
+    return classify(e);
 }
 
 bool comDeviceAvailable(int port, const QString &appDir, const QString &openedBefore,
@@ -128,7 +147,7 @@ bool comDeviceAvailable(int port, const QString &appDir, const QString &openedBe
 
 QString describeComEntry(const ComEntry &e)
 {
-    const QString name = comName(e.port);
+    const QString name = e.port > 0 ? comName(e.port) : e.entry;
     QString place;
     if (e.builtIn)
         place = QStringLiteral("%1: no %1 entry here, so the built-in port %2").arg(name, e.entry);

@@ -28,6 +28,8 @@ struct ComEntry
 
 ComEntry inspectComEntry(int port, const QString &appDir,
                          const QString &root = QStringLiteral("/"));
+// The same for a device given by its path; `port` is 0.
+ComEntry inspectDevice(const QString &path);
 
 // Whether opening COMn may be tried without the user choosing the port again: its COMn entry
 // leads to a device, or, without an entry, the built-in port is the device `openedBefore` (the

@@ -202,16 +202,17 @@ QByteArray messageValue(const QString &text)
 
 } // namespace
 
-void readSettings(QIODevice &in, Define &define)
+bool readSettings(QIODevice &in, Define &define)
 {
     define.resetToDefaults();
     LineReader reader(in);
     const auto header = reader.next();
     if (!header || !headerAccepted(*header))
-        return;
+        return false;
     while (const auto line = reader.next())
         applyLine(*line, define);
     define.DspCommunication = dspCommunicationOf(define.ComParity, define.ComBitLen);
+    return true;
 }
 
 QByteArray encodeSettings(const Define &define, const QDateTime &stamp)
@@ -242,19 +243,6 @@ QString settingsFilePath(const Define &define)
     return QDir::toNativeSeparators(QDir(define.AppDir).filePath(QStringLiteral("PoleSet.ini")));
 }
 
-void ReadSettings(Define &define)
-{
-    // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
-    // place would block, never end or mean nothing, and is not even opened.
-    const QString path = settingsFilePath(define);
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        define.resetToDefaults();
-        return;
-    }
-    readSettings(file, define);
-}
-
 namespace {
 
 bool failed(QString *why, const QString &reason)
@@ -263,6 +251,35 @@ bool failed(QString *why, const QString &reason)
         *why = reason;
     return false;
 }
+
+} // namespace
+
+bool ReadSettingsFile(const QString &path, Define &define, QString *why)
+{
+    define.resetToDefaults();
+    // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
+    // place would block, never end or mean nothing, and is not even opened.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return failed(why, QStringLiteral("there is no such file"));
+    if (!info.isFile())
+        return failed(why, QStringLiteral("it is not a regular file"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return failed(why, file.errorString());
+    if (!readSettings(file, define))
+        return failed(why, QStringLiteral("it is not a PoleSet settings file (its first line "
+                                          "does not begin with PoleSet)"));
+    return true;
+}
+
+void ReadSettings(Define &define)
+{
+    // Whatever is wrong with the file, the defaults hold; nothing is said.
+    ReadSettingsFile(settingsFilePath(define), define);
+}
+
+namespace {
 
 // For a directory that takes no new files: the new text is written over the file itself. The
 // part of the old text it covers is kept and put back, with the old length, if the write fails

@@ -15,7 +15,8 @@ class QIODevice;
 // Resets everything but AppDir to the defaults, then takes the settings from `in`. A rejected
 // header leaves the defaults; otherwise the display's communication index is derived from the
 // PC side. Reads at most 64 KiB, in chunks, and keeps at most 4 KiB of any line.
-void readSettings(QIODevice &in, Define &define);
+// False when the header was rejected.
+bool readSettings(QIODevice &in, Define &define);
 
 // The whole file text, every line ended by CR LF, stamped with `stamp`.
 QByteArray encodeSettings(const Define &define, const QDateTime &stamp);
@@ -23,8 +24,11 @@ QByteArray encodeSettings(const Define &define, const QDateTime &stamp);
 // AppDir joined with "PoleSet.ini".
 QString settingsFilePath(const Define &define);
 
-// readSettings from the settings file; a missing or unreadable file, or one that is not a regular
-// file, leaves the defaults.
+// readSettings from the file at `path`. False, with the reason in *why, for a file that is
+// missing, not a regular file, unreadable or without the header; the defaults hold then.
+bool ReadSettingsFile(const QString &path, Define &define, QString *why = nullptr);
+
+// ReadSettingsFile from the settings file, saying nothing.
 void ReadSettings(Define &define);
 
 // Replaces the settings file as a whole; where the directory takes no new files, writes the file

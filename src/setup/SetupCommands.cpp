@@ -96,3 +96,18 @@ int pcBaudForDspBaud(int index)
 {
     return DspBaudRates[qBound(0, index, int(std::size(DspBaudRates)) - 1)];
 }
+
+bool followDisplayLine(Define &define, int item)
+{
+    if (item == SetupCommunication) {
+        const PcLineFormat format = pcLineForCommunication(define.DspCommunication);
+        define.ComParity = format.parity;
+        define.ComBitLen = format.bitLen;
+        return true;
+    }
+    if (item == SetupBaud) {
+        define.ComBaud = pcBaudForDspBaud(define.DspBaud);
+        return true;
+    }
+    return false;
+}

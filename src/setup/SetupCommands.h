@@ -52,3 +52,9 @@ PcLineFormat pcLineForCommunication(int index);
 
 // PC-side rate for a display baud index; an index outside the list is clamped to it.
 int pcBaudForDspBaud(int index);
+
+struct Define;
+// After a Send of the display's communication format or baud rate, the PC side of `define` takes
+// the display's new setting (from DspCommunication or DspBaud). False for any other item, which
+// changes nothing.
+bool followDisplayLine(Define &define, int item);
