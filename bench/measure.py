@@ -3,7 +3,8 @@
 
 Everything is seen from outside the processes: an X client of its own notes when a window is
 mapped, /proc gives memory and CPU, and a pseudo-terminal stands in for the display, its
-master side read by a thread that time-stamps every chunk as it arrives.
+master side read by a thread that time-stamps every chunk as it arrives; poleset --apply talks
+to the display simulator instead.
 Standard library only.
 """
 
@@ -173,16 +174,26 @@ class XWatch:
 # The display's side of the line.
 
 
-class PtyLine:
-    """A pseudo-terminal linked as COM1 in a directory; the master is drained by a thread that
-    time-stamps each chunk. hangup() closes the master, as a display that goes away would."""
+def point_com1(directory, target):
+    """Makes COM1 in the directory a link to target in one step (a rename), so that PoleSet
+    never finds the entry missing: without one it would fall back to the built-in port."""
+    temporary = os.path.join(directory, ".COM1.new")
+    os.symlink(target, temporary)
+    os.replace(temporary, os.path.join(directory, "COM1"))
 
-    def __init__(self, directory):
+
+class PtyLine:
+    """A pseudo-terminal linked as COM1 in a directory (unless link is false); the master is
+    drained by a thread that time-stamps each chunk. hangup() closes the master, as a display
+    that goes away would."""
+
+    def __init__(self, directory, link=True):
         self.master, self.slave = os.openpty()
         # Held open so that reading the master never sees "no slave" before PoleSet opens it.
         tty.setraw(self.slave)
         self.path = os.ttyname(self.slave)
-        os.symlink(self.path, os.path.join(directory, "COM1"))
+        if link:
+            point_com1(directory, self.path)
         self.chunks = []
         self._stop = False
         self._thread = threading.Thread(target=self._read, daemon=True)
@@ -245,17 +256,36 @@ def memory_kib(pid):
     return values["VmHWM"], values["VmRSS"]
 
 
-def holds_device(pid, path):
+def holds_device(pid, path, gone_too=False):
+    """Whether the process has path open. A pseudo-terminal whose master has closed loses its
+    node, and the link then reads "PATH (deleted)": gone_too counts that as held, too."""
+    names = (path, path + " (deleted)") if gone_too else (path,)
     try:
         for fd in os.listdir("/proc/%d/fd" % pid):
             try:
-                if os.readlink("/proc/%d/fd/%s" % (pid, fd)) == path:
+                if os.readlink("/proc/%d/fd/%s" % (pid, fd)) in names:
                     return True
             except OSError:
                 pass
     except OSError:
         return False
     return False
+
+
+def terminals_held(pid):
+    """The terminal devices the process has open."""
+    held = []
+    try:
+        for fd in os.listdir("/proc/%d/fd" % pid):
+            try:
+                target = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            except OSError:
+                continue
+            if target.startswith(("/dev/tty", "/dev/pts/")):
+                held.append(target)
+    except OSError:
+        pass
+    return held
 
 
 def remove_stale_lock(device, pid):
@@ -418,12 +448,51 @@ class Bench:
         proc, line = run["proc"], run["line"]
         hung = now()
         line.hangup()
-        while holds_device(proc.pid, line.path) and now() - hung < 3:
+        while holds_device(proc.pid, line.path, gone_too=True) and now() - hung < 3:
             time.sleep(0.02)
-        if holds_device(proc.pid, line.path):
+        if holds_device(proc.pid, line.path, gone_too=True):
             self.notes.append("PoleSet kept the port open after the hang-up (%s)" % run["dir"])
         time.sleep(max(0.0, 1.2 - (now() - hung)))
         self.exit_by_menu(run)
+
+    def lose_device(self, run):
+        """The display goes away for good: COM1 is first pointed at a path that does not exist
+        (a freed pseudo-terminal number may soon belong to someone else), then the line hangs
+        up. Waits until PoleSet has let the port go; False if it still holds it after 3 s."""
+        proc, line = run["proc"], run["line"]
+        point_com1(run["dir"], os.path.join(run["dir"], "no-such-device"))
+        hung = now()
+        line.hangup()
+        while holds_device(proc.pid, line.path, gone_too=True):
+            if now() - hung > 3:
+                self.notes.append("PoleSet kept the port open after the hang-up (%s)" %
+                                  run["dir"])
+                return False
+            time.sleep(0.002)
+        return True
+
+    def reopen_times(self, run):
+        """The display comes back: COM1 is pointed at a fresh pseudo-terminal (one rename) and
+        /proc is watched every 2 ms until PoleSet holds its slave, in ms. Done --runs times, the
+        line lost again in between and left away for 1 to 1.5 s, so that the moments it comes
+        back spread over the 500 ms tick."""
+        proc, times = run["proc"], []
+        for i in range(self.args.runs):
+            line = PtyLine(run["dir"], link=False)
+            t0 = now()
+            point_com1(run["dir"], line.path)
+            run["line"] = line
+            while not holds_device(proc.pid, line.path) and now() - t0 < 5:
+                time.sleep(0.002)
+            times.append((now() - t0) * 1000)
+            if not holds_device(proc.pid, line.path):
+                self.notes.append("PoleSet did not open the port again within 5 s (%s)" %
+                                  run["dir"])
+            log("  port open again %d: %.0f ms" % (i + 1, times[-1]))
+            if not self.lose_device(run):
+                break
+            time.sleep(1.0 + (i + 0.5) / self.args.runs * 0.5)
+        return times
 
     # ---- the parts -------------------------------------------------------------------------
 
@@ -461,17 +530,23 @@ class Bench:
         return starts, memory, exits, sizes
 
     def idle_and_print(self):
-        """One PoleSet: idle CPU (beside the floor with a monitor-like timer), then a full test
-        print read on the far side, then a shut-down without the display."""
+        """One PoleSet: idle CPU (beside the floor with a monitor-like timer, and a second
+        PoleSet whose device is gone), then a full test print read on the far side, then a
+        shut-down without the display. The second PoleSet then sees its device come back."""
         run = self.launch("poleset")
         floor = self.launch("floor", monitor=True)
+        absent = self.launch("poleset")
         pid, line = run["proc"].pid, run["line"]
+        time.sleep(1.0)
+        self.lose_device(absent)
+        # The link-down look is over long before the idle time begins.
         time.sleep(3.0)
         if line.received():
             self.notes.append("PoleSet sent %d bytes while starting" % line.received())
 
-        log("  idle CPU over %.0f s ..." % self.args.idle)
-        pids = (pid, floor["proc"].pid)
+        log("  idle CPU over %.0f s (one PoleSet with its port open, one with its device "
+            "absent) ..." % self.args.idle)
+        pids = (pid, floor["proc"].pid, absent["proc"].pid)
         before = [(cpu_seconds(p), run_ns(p)) for p in pids]
         t0 = now()
         time.sleep(self.args.idle)
@@ -482,6 +557,16 @@ class Bench:
             idle.append({"cpu": cpu_seconds(p) - c0, "wall": wall,
                          "ns": None if n0 is None or n1 is None else n1 - n0})
         self.end(floor)
+        if terminals_held(absent["proc"].pid):
+            self.notes.append("the PoleSet without its device held %s during its idle time" %
+                              ", ".join(terminals_held(absent["proc"].pid)))
+
+        log("  the absent device comes back ...")
+        reopen = self.reopen_times(absent)
+        self.lose_device(absent)
+        time.sleep(1.2)  # the link-down look, so that Exit sends no farewell
+        self.exit_by_menu(absent)
+        self.end(absent)
 
         log("  test print ...")
         first = len(line.chunks)
@@ -500,10 +585,82 @@ class Bench:
         self.shut_down(run)
         self.end(run)
         printing["shutdown_ms"] = run["shutdown_ms"]
-        return idle, printing
+        return idle, reopen, printing
+
+    def apply_runs(self):
+        """poleset --apply against the display simulator, a fresh one for each run in a
+        directory of its own: the wall time from the start of the process to its end, and its
+        exit status. The settings file and --line differ in speed, parity and data bits, so
+        the port is re-opened after Communication and after Baud rate."""
+        runs = []
+        env = dict(self.env)
+        env.pop("DISPLAY", None)  # it opens no window
+        for i in range(self.args.runs):
+            self.count += 1
+            directory = os.path.join(self.work, "run%02d-apply" % self.count)
+            os.makedirs(directory)
+            with open(os.path.join(directory, "PoleSet.ini"), "wb") as f:
+                f.write(APPLY_SETTINGS)
+            with open(os.path.join(directory, "simulator-stderr.txt"), "w") as err:
+                sim = subprocess.Popen([self.args.simulator, "--dir", directory], cwd=directory,
+                                       env=self.env, stdout=subprocess.PIPE, stderr=err)
+            try:
+                said = b""
+                deadline = now() + 30
+                while not said.endswith(b"\n") and now() < deadline:
+                    if select.select([sim.stdout], [], [], max(0.0, deadline - now()))[0]:
+                        part = os.read(sim.stdout.fileno(), 256)
+                        if not part:
+                            break
+                        said += part
+                device = said.decode("latin-1").strip().partition(" -> ")[2]
+                link = os.path.join(directory, "COM1")
+                # Only ever a pseudo-terminal: without a COM1 entry PoleSet would take the
+                # built-in port.
+                if not device.startswith("/dev/pts/") or os.readlink(link) != device:
+                    raise RuntimeError("poleset-display gave no COM1 link to a pseudo-terminal "
+                                       "(it said %r; see %s)" % (said, directory))
+                time.sleep(1.0)  # its window comes up
+                with open(os.path.join(directory, "apply-stderr.txt"), "w") as err:
+                    t0 = now()
+                    proc = subprocess.Popen([self.args.poleset, "--apply", "--port", "COM1",
+                                             "--line", APPLY_LINE, "--quiet"], cwd=directory,
+                                            env=env, stdout=subprocess.DEVNULL, stderr=err)
+                    pidfd = os.pidfd_open(proc.pid)
+                    try:
+                        ended = select.select([pidfd], [], [], APPLY_WAITS_S + 60)[0]
+                        t1 = now()
+                    finally:
+                        os.close(pidfd)
+                if not ended:
+                    proc.kill()
+                    proc.wait()
+                    raise RuntimeError("poleset --apply did not end within %.0f s (see %s)" %
+                                       (APPLY_WAITS_S + 60, directory))
+                proc.wait()
+                runs.append({"wall": t1 - t0, "status": proc.returncode})
+                log("  poleset --apply %d: %.3f s, exit status %d" % (i + 1, t1 - t0,
+                                                                     proc.returncode))
+            finally:
+                sim.terminate()
+                try:
+                    sim.wait(10)
+                except subprocess.TimeoutExpired:
+                    sim.kill()
+                    sim.wait()
+                sim.stdout.close()
+        return runs
 
 
 XK_T, XK_X = 0x74, 0x78
+
+# --apply: the display listens at APPLY_LINE, the file moves it to 19200,E,7.
+APPLY_LINE = "9600,N,8,1"
+APPLY_SETTINGS = (b"PoleSet   01-01-2024  00:00:00\r\nPort= 1\r\nBaud= 19200\r\nParity=E\r\n"
+                  b"BitLen= 7\r\nINChar= 0\r\nCodePage= 0\r\nEmulation=T3150LC\r\n"
+                  b"Upper=PoleSet bench\r\nLower=--apply\r\n")
+APPLY_ITEMS = 7
+APPLY_WAITS_S = 2 * APPLY_ITEMS * SETTLE_MS / 1000  # an item frame and a closing frame each
 
 
 def expected_texts(support_address):
@@ -555,6 +712,16 @@ def share(part):
     return ticks, fine
 
 
+def idle_ratio(part, base):
+    """part's share of a core over base's: from schedstat where both have it, since over 20 s
+    idle the ticks count only a handful."""
+    fine, base_fine = share(part)[1], share(base)[1]
+    if fine is not None and base_fine:
+        return fine / base_fine
+    ticks, base_ticks = share(part)[0], share(base)[0]
+    return ticks / base_ticks if base_ticks else float("inf") if ticks else 1.0
+
+
 def fmt_share(part):
     ticks, fine = share(part)
     return "%.3f%%" % ticks + ("" if fine is None else " (%.3f%%)" % fine)
@@ -568,11 +735,16 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--poleset", required=True)
     parser.add_argument("--floor", required=True)
+    parser.add_argument("--simulator", help="poleset-display (default: the one built beside "
+                        "--poleset)")
     parser.add_argument("--source", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--idle", type=float, default=20.0)
     args = parser.parse_args()
+    if not args.simulator:
+        args.simulator = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(
+            args.poleset))), "simulator", "poleset-display")
 
     bench = Bench(args)
     began = now()
@@ -582,7 +754,9 @@ def main():
         log("Xvfb on :%d; %d cold and %d warm starts of each program ..." %
             (bench.display, args.runs, args.runs))
         starts, memory, exits, sizes = bench.starts()
-        idle, printing = bench.idle_and_print()
+        idle, reopen, printing = bench.idle_and_print()
+        log("poleset --apply, %d runs of about %.0f s ..." % (args.runs, APPLY_WAITS_S + 1))
+        applies = bench.apply_runs()
     finally:
         bench.stop_x()
     load_after = os.getloadavg()
@@ -604,10 +778,20 @@ def main():
     ratio_row("steady RSS (VmRSS) after 3 s idle", med(m[1] for m in memory["poleset"]),
               med(m[1] for m in memory["floor"]), fmt_mib)
 
-    pole_idle, floor_idle = idle
+    pole_idle, floor_idle, absent_idle = idle
     rows.append(("CPU idle %.0f s, link monitor on [1]" % pole_idle["wall"],
                  fmt_share(pole_idle), fmt_share(floor_idle), "-", "<= 0.1 % of a core",
                  "yes" if share(pole_idle)[0] <= 0.1 else "NO"))
+    absent_ratio = idle_ratio(absent_idle, pole_idle)
+    rows.append(("CPU idle %.0f s, device absent [1]" % absent_idle["wall"],
+                 fmt_share(absent_idle), "-", "%.2f" % absent_ratio, "<= 1.1 x port open",
+                 "yes" if absent_ratio <= 1.1 else "NO"))
+    if reopen:
+        rows.append(("port open again after the device is back, median of %d [4]" % len(reopen),
+                     fmt_ms(med(reopen)), "-", "-", "<= 1000 ms",
+                     "yes" if med(reopen) <= 1000 else "NO"))
+        rows.append(("port open again after the device is back, worst", fmt_ms(max(reopen)),
+                     "-", "-", "<= 1000 ms", "yes" if max(reopen) <= 1000 else "NO"))
     rows.append(("CPU during the test print, %.1f s" % printing["wall"], fmt_share(printing), "-",
                  "-", "<= 1 % of a core", "yes" if share(printing)[0] <= 1.0 else "NO"))
 
@@ -627,6 +811,12 @@ def main():
     pole_exit = med(exits["poleset"])
     rows.append(("shut-down without display [3]", fmt_ms(pole_exit), fmt_ms(med(exits["floor"])),
                  "-", "<= 1050 ms", "yes" if pole_exit <= 1050 else "NO"))
+    apply_ok = bool(applies) and all(a["status"] == 0 for a in applies)
+    if applies:
+        overhead = med((a["wall"] - APPLY_WAITS_S) * 1000 for a in applies)
+        rows.append(("poleset --apply, wall time - %.0f s of waits [5]" % APPLY_WAITS_S,
+                     fmt_ms(overhead), "-", "-", "<= 100 ms, status 0",
+                     "yes" if overhead <= 100 and apply_ok else "NO"))
 
     header = ("measure", "PoleSet", "floor", "ratio", "goal", "met")
     print()
@@ -644,7 +834,11 @@ def main():
     print()
     print("[1] %% of one core from utime+stime (%d Hz ticks), in brackets from schedstat (ns). "
           "The floor here runs a 500 ms timer that moves a 16x16 picture as the link monitor "
-          "moves its arrow, beside PoleSet over the same %.0f s." % (CLK_TCK, pole_idle["wall"]))
+          "moves its arrow, beside PoleSet over the same %.0f s. Over the same seconds a second "
+          "PoleSet ran whose COM1 had been pointed at a path that does not exist and whose line "
+          "had hung up >= 3 s before, so its port stays closed and each tick looks for the "
+          "device; its ratio is to the port-open PoleSet, from schedstat where there is one." % (
+              CLK_TCK, pole_idle["wall"]))
     if errors:
         print("[2] next text's first byte - this text's first byte - 2000 ms - this text's own "
               "span on the line, read at the pseudo-terminal's master. A pseudo-terminal has no "
@@ -660,6 +854,20 @@ def main():
           "before; from the Exit key (XTEST) to the end of the process. It includes the 1 s "
           "link-down look of the shut-down sequence; the floor column is the floor's own "
           "File > Exit.")
+    if reopen:
+        print("[4] the second PoleSet after its idle time: COM1 pointed (one rename) from the "
+              "missing path at a fresh pseudo-terminal, until its slave shows among PoleSet's "
+              "/proc/PID/fd links, polled every 2 ms. The line was lost again in between and "
+              "left away for 1 to 1.5 s, so that the moments spread over the 500 ms tick. "
+              "Per run: %s ms." % " ".join("%.0f" % t for t in reopen))
+    if applies:
+        print("[5] poleset --apply --port COM1 --line %s --quiet, no display server, in a "
+              "directory whose PoleSet.ini says 19200,E,7 (so the port is re-opened twice), "
+              "against a fresh poleset-display each run; from the start of the process to its "
+              "end (pidfd), less %d frames x %.0f ms of settle waits; a pseudo-terminal has no "
+              "wire time. Exit status: %s." % (
+                  APPLY_LINE, 2 * APPLY_ITEMS, SETTLE_MS,
+                  " ".join(str(a["status"]) for a in applies)))
     print()
     print("samples, ms: cold start PoleSet %s, floor %s" % (
         samples(starts["cold"]["poleset"]), samples(starts["cold"]["floor"])))
@@ -675,6 +883,9 @@ def main():
     print("samples, MiB HWM/RSS: PoleSet %s; floor %s" % (
         " ".join("%.1f/%.1f" % (h / 1024, r / 1024) for h, r in memory["poleset"]),
         " ".join("%.1f/%.1f" % (h / 1024, r / 1024) for h, r in memory["floor"])))
+    if applies:
+        print("samples, s: poleset --apply wall time %s" % "/".join(
+            "%.3f" % a["wall"] for a in applies))
     print("test print: %d texts, %d bytes on the far side: %s" % (
         len(texts), sum(len(t["data"]) for t in texts),
         "the expected texts" if print_ok else "NOT the expected texts"))
@@ -684,7 +895,7 @@ def main():
     for note in bench.notes:
         print("note: " + note)
     print("whole measurement %.0f s" % (now() - began))
-    return 0 if print_ok else 1
+    return 0 if print_ok and apply_ok else 1
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Release PoleSet, the display simulator and the floor program in build-bench/, then
 # measures start-up, memory, CPU, timing precision and shut-down under a private Xvfb and
-# prints one table (bench/measure.py does the measuring). About 2 minutes after the build.
+# prints one table (bench/measure.py does the measuring). About 5 minutes after the build.
 #   bash bench/run.sh [--runs N]   N starts of each kind (default 5)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
