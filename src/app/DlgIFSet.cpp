@@ -77,7 +77,6 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
                           Qt::MSWindowsFixedSizeDialogHint)
     , m_define(define)
 {
-    setObjectName(QStringLiteral("DlgIFSet"));
     setWindowTitle(QStringLiteral("Interface Set"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
     setFont(centuryFont(11.25));

@@ -151,7 +151,6 @@ FrmMain::FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prom
     , m_prompter(prompter)
     , m_link(define, port, clock, prompter)
 {
-    setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("Velodisp T3150-LC"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -177,7 +176,6 @@ FrmMain::~FrmMain() = default;
 void FrmMain::createControls()
 {
     auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(twips(9420), twips(5880));
     client->setFont(centuryFont());
     setCentralWidget(client);

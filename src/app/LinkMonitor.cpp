@@ -23,7 +23,6 @@ void FrmMain::BeginSending()
     // No second command may start while this one waits; Exit stays available. Only the items
     // usable now are disabled, and exactly those come back: a hidden item reads as disabled
     // and must keep its own state for when it is shown again.
-    m_refusedWhileSending.clear();
     for (QAction *item : {MenuIFSet, MenuTest, MenuDemo, MenuStopDemo, MenuInit, MenuScroll,
                           MenuOverWrite, MenuHVersion}) {
         if (item->isEnabled()) {

@@ -1,9 +1,14 @@
 #include "Define.h"
 #include "DlgIFSet.h"
+#include "MessageBoxPrompter.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -36,7 +41,7 @@ struct Rig
 
 } // namespace
 
-class TestDlgIFSet : public QObject
+class TestDialogs : public QObject
 {
     Q_OBJECT
 
@@ -85,7 +90,53 @@ private slots:
         r.dlg.show();
         QCOMPARE(r.state(), expected + (cancelled ? preset : choose));
     }
+
+    void portToolTips()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM1"))));
+        QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath(QStringLiteral("COM2"))));
+        Define define;
+        define.AppDir = dir.path();
+        DlgIFSet dlg(define);
+        const QComboBox *port = dlg.findChild<QComboBox *>(QStringLiteral("CboPort"));
+        QCOMPARE(port->itemText(0), QStringLiteral(" COM1:"));
+        QCOMPARE(port->itemData(0, Qt::ToolTipRole).toString(),
+                 QStringLiteral("COM1 → /dev/null, present"));
+        QCOMPARE(port->itemData(1, Qt::ToolTipRole).toString(),
+                 "COM2 → " + dir.filePath("gone") + ", which does not exist");
+    }
+
+    // The real boxes: text, title, icon and the one OK button.
+    void messageBoxes_data()
+    {
+        QTest::addColumn<bool>("warning");
+        QTest::newRow("warning") << true;
+        QTest::newRow("message") << false;
+    }
+    void messageBoxes()
+    {
+        QFETCH(bool, warning);
+        MessageBoxPrompter prompter;
+        QString seen;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen =
+                QStringList{box->windowTitle(), box->text(), box->informativeText(),
+                            QString::number(box->icon()), QString::number(box->standardButtons())}
+                    .join(u'|');
+            box->button(QMessageBox::Ok)->click();
+        });
+        if (warning)
+            prompter.warning(QStringLiteral("Port Error!"),
+                             QStringLiteral("Port is already opened."), QStringLiteral("why"));
+        else
+            prompter.message(QStringLiteral("Version Information"), QStringLiteral("Velodisp"));
+        QCOMPARE(seen, warning ? QStringLiteral("Port Error!|Port is already opened.|why|2|1024")
+                               : QStringLiteral("Version Information|Velodisp||0|1024"));
+    }
 };
 
-QTEST_MAIN(TestDlgIFSet)
-#include "tst_dlgifset.moc"
+QTEST_MAIN(TestDialogs)
+#include "tst_dialogs.moc"

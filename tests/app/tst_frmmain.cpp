@@ -1,7 +1,11 @@
 #include "AppRig.h"
+#include "DlgIFSet.h"
+#include "UiMetrics.h"
+#include "WhenDialogOpens.h"
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QtTest>
 
 using Indexes = QList<int>;
@@ -11,6 +15,60 @@ class TestFrmMain : public QObject
     Q_OBJECT
 
 private slots:
+    // Where the controls stand (in twips), their type size and whether a new window shows them.
+    void layout_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("twipsPlace");
+        QTest::addColumn<double>("points");
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("shown");
+        const auto row = [](const char *name, QRect place, double points = 11.25, bool bold = false,
+                            bool shown = true) {
+            QTest::newRow(name) << QString::fromLatin1(name) << place << points << bold << shown;
+        };
+        row("FraPoleSet", {240, 120, 8895, 3015});
+        row("OptSet(0)", {600, 120, 1560, 330});
+        row("FraResROM", {240, 3360, 4095, 1935});
+        row("OptSet(1)", {480, 3360, 1920, 330});
+        row("ChkSetTerm", {4680, 3360, 4440, 330});
+        row("PicIFStat", {4560, 4320, 1335, 975});
+        row("ImgPole", {6120, 4320, 720, 840});
+        row("ImgPC", {8280, 4320, 720, 915});
+        row("ImgArrow(2)", {6960, 4920, 240, 240}, 11.25, false, false);
+        row("ImgArrow(0)", {7920, 4920, 240, 240}, 11.25, false, false);
+        row("CmdSend", {7080, 4200, 1095, 615}, 14.25, false, false);
+        row("LblSending", {6240, 3840, 2775, 375}, 14.25, true, false);
+        row("LblMessage", {0, 5520, 9375, 375});
+    }
+    void layout()
+    {
+        QFETCH(QString, name);
+        QFETCH(QRect, twipsPlace);
+        QFETCH(double, points);
+        QFETCH(bool, bold);
+        QFETCH(bool, shown);
+        AppRig r;
+        r.window = std::make_unique<FrmMain>(r.define, r.port, r.clock, r.prompter);
+        auto *control = r.w().findChild<QWidget *>(name);
+        QVERIFY(control);
+        QCOMPARE(control->geometry(), twipsRect(twipsPlace.x(), twipsPlace.y(), twipsPlace.width(),
+                                                twipsPlace.height()));
+        QCOMPARE(control->font().family(), QStringLiteral("Century"));
+        QCOMPARE(control->font().pointSizeF(), points);
+        QCOMPARE(control->font().bold(), bold);
+        QCOMPARE(r.shown(control), shown);
+        // A fixed window of 628 x 392 pixels under its menu bar.
+        QCOMPARE(r.w().windowTitle(), QStringLiteral("Velodisp T3150-LC"));
+        QCOMPARE(r.w().centralWidget()->size(), QSize(628, 392));
+        r.w().adjustSize();
+        QCOMPARE(r.w().minimumSize(), r.w().maximumSize());
+        QVERIFY(!(r.w().windowFlags() & Qt::WindowMaximizeButtonHint));
+        // Every list shows all its items at once.
+        for (QComboBox *list : r.w().findChildren<QComboBox *>())
+            QCOMPARE(list->maxVisibleItems(), list->count());
+    }
+
     void startUp_data()
     {
         QTest::addColumn<QByteArray>("file");
@@ -75,10 +133,7 @@ private slots:
         QVERIFY(w.OptReset[0]->isChecked());
         QVERIFY(!w.OptSet[1]->isEnabled());
         // The link-down look until the monitor's first tick.
-        QVERIFY(!r.shown(w.CmdSend) && !r.shown(w.LblSending));
-        QVERIFY(r.shown(w.LineX1) && r.shown(w.LineX2));
-        for (QLabel *arrow : w.ImgArrow)
-            QVERIFY(!r.shown(arrow));
+        QVERIFY(r.shown(w.LineX1) && r.shown(w.LineX2) && !r.shown(w.CmdSend));
         QStringList menu;
         for (QAction *top : w.menuBar()->actions()) {
             menu << top->text();
@@ -89,38 +144,6 @@ private slots:
         }
         QCOMPARE(menu, QStringList({"&File", "Interface &Set", "-", "&Test", "&Run Demo",
                                     "Init &Display", "-", "E&xit", "&Help", "&Version"}));
-    }
-
-    void newWindow()
-    {
-        Define define;
-        FakeClock clock;
-        FakePort port;
-        FakePrompter prompter;
-        FrmMain w(define, port, clock, prompter);
-        QCOMPARE(w.centralWidget()->size(), QSize(628, 392));
-        // No list has a selection yet; the display baud list keeps its unsorted order.
-        for (QComboBox *list : w.findChildren<QComboBox *>())
-            QCOMPARE(list->currentIndex(), -1);
-        QStringList baud;
-        for (int i = 0; i < w.CboBaud->count(); ++i)
-            baud << w.CboBaud->itemText(i);
-        QCOMPARE(baud, QStringList({"  9,600bps", "  4,800bps", "  2,400bps", "  1,200bps",
-                                    "    600bps", "    300bps", " 38,400bps", " 19,200bps"}));
-        // Tab order of the focusable controls.
-        const QList<QWidget *> order = {
-            w.OptSet[0],    w.CmdSend,          w.OptSet[1],    w.OptReset[0],  w.OptReset[1],
-            w.OptReset[2],  w.CboINChr,         w.CboCodePage,  w.TxtUpperLine, w.TxtLowerLine,
-            w.CboEmulation, w.CboCommunication, w.CboBaud,      w.ChkSetTerm,   w.OptSetSel[0],
-            w.OptSetSel[1], w.OptSetSel[2],     w.OptSetSel[3], w.OptSetSel[4], w.OptSetSel[5],
-            w.OptSetSel[6]};
-        QWidget *widget = order.front();
-        for (int i = 1; i < order.size(); ++i) {
-            do
-                widget = widget->nextInFocusChain();
-            while (!order.contains(widget));
-            QCOMPARE(widget, order[i]);
-        }
     }
 
     void portErrorAtStartUp()
@@ -172,71 +195,33 @@ private slots:
         // The farewell's own time, then one second of the link-down look.
         QVERIFY(qAbs(r.clock.now() - start - (linkUp ? (farewellFails ? 5.0 : 3.0) : 1.0)) < 0.01);
         QCOMPARE(r.w().TmrStat->interval(), 0);
-        QVERIFY(!r.shown(r.w().CmdSend) && r.shown(r.w().LineX1));
-        QVERIFY(r.w().PicIFStat->lines().isEmpty());
+        FrmMain &w = r.w();
+        QVERIFY(!r.shown(w.CmdSend) && r.shown(w.LineX1) && r.shown(w.LineX2));
+        QVERIFY(!r.shown(w.ImgArrow[0]) && !r.shown(w.ImgArrow[1]) && !r.shown(w.ImgArrow[2]));
+        QVERIFY(w.PicIFStat->lines().isEmpty());
         QCOMPARE(r.readIni(), QByteArray("PoleSet\r\nPort= 2\r\n"));
     }
 
-    void enterPressesSendWhileItIsShown()
-    {
-        AppRig r;
-        r.loadWithLinkUp();
-        r.w().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&r.w()));
-        QTest::keyClick(r.w().CboEmulation, Qt::Key_Return);
-        QCOMPARE(r.port.written().left(6), AppRig::framed(QStringLiteral("4330")));
-        // With the Send button hidden, Enter in a text box sends nothing.
-        r.port.forget();
-        r.port.dsr = false;
-        r.clock.advance(0.5);
-        QTest::keyClick(r.w().TxtUpperLine, Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(r.port.bytes.empty());
-        r.port.dsr = true;
-        r.clock.advance(0.5);
-        QTest::keyClick(r.w().TxtUpperLine, Qt::Key_Return);
-        QVERIFY(!r.port.bytes.empty());
-    }
-
-    void messageBoxes()
-    {
-        AppRig r;
-        r.writeIni("PoleSet\r\nLower=" + QByteArray(250, 'm') + "\r\n");
-        QVERIFY(r.load());
-        QLineEdit *box = r.w().TxtUpperLine;
-        box->setEnabled(true);
-        const auto type = [&box](const QString &key, Qt::Key code = Qt::Key_unknown) {
-            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, key);
-            QApplication::sendEvent(box, &press);
-        };
-        for (const char *key : {"A", "\x01", "B", "\x7f", "C"})
-            type(QString::fromLatin1(key));
-        QCOMPARE(box->text(), QStringLiteral("ABC"));
-        box->insert(QStringLiteral("x\ty")); // a paste holding a tab is refused whole
-        QCOMPARE(box->text(), QStringLiteral("ABC"));
-        box->setCursorPosition(1);
-        box->insert(QString(300, u'z')); // a paste keeps what fits
-        QCOMPARE(box->text(), "A" + QString(195, u'z') + "BC");
-        type(QStringLiteral("x"));
-        QCOMPARE(box->text().size(), 198);
-        // A longer message from the file stays whole: typing adds nothing, deleting works.
-        box = r.w().TxtLowerLine;
-        box->setEnabled(true);
-        type(QStringLiteral("x"));
-        QCOMPARE(box->text(), QString(250, u'm'));
-        type(QString(), Qt::Key_Backspace);
-        QCOMPARE(box->text(), QString(249, u'm'));
-    }
-
-    void keyboardReachesTheSelectedRowOfEachGroup()
+    void keyboard()
     {
         AppRig r;
         r.loadWithLinkUp();
         FrmMain &w = r.w();
-        w.CmdSend->click(); // unlocks the panels
-        r.clock.advance(0.5);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        const auto tabCycle = [&w](QWidget *from) {
+        // Enter in any control presses Send while it is shown.
+        QTest::keyClick(w.CboEmulation, Qt::Key_Return);
+        QCOMPARE(r.port.written(), AppRig::framed("4330") + AppRig::framed("0B526561647921"));
+        r.port.forget();
+        r.port.dsr = false;
+        r.clock.advance(0.5);
+        QTest::keyClick(w.OptSet[0], Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(r.port.bytes.empty());
+        r.port.dsr = true;
+        r.clock.advance(0.5);
+
+        // Tab stops at the selected button of each option group; the arrows move in the group.
+        const auto tabCycle = [](QWidget *from) {
             QList<QWidget *> seen{from};
             from->setFocus();
             for (int i = 0; i < 30; ++i) {
@@ -252,15 +237,90 @@ private slots:
                  (QList<QWidget *>{w.OptSet[0], w.CmdSend, w.CboINChr, w.CboCodePage,
                                    w.TxtUpperLine, w.TxtLowerLine, w.CboEmulation,
                                    w.CboCommunication, w.CboBaud, w.ChkSetTerm, w.OptSetSel[6]}));
-        // The arrows move within a group: from "System Set" to "Reset EEPROM", then the rows.
         QTest::keyClick(w.OptSet[0], Qt::Key_Down);
         QVERIFY(w.OptSet[1]->isChecked() && w.OptSet[1]->hasFocus());
         QCOMPARE(tabCycle(w.OptSet[1]), (QList<QWidget *>{w.OptSet[1], w.OptReset[0], w.CmdSend}));
         w.OptReset[0]->setFocus();
         QTest::keyClick(w.OptReset[0], Qt::Key_Down);
-        QVERIFY(w.OptReset[1]->isChecked());
         QCOMPARE(w.ResetSelIndex, 1);
         QCOMPARE(tabCycle(w.OptSet[1]), (QList<QWidget *>{w.OptSet[1], w.OptReset[1], w.CmdSend}));
+    }
+
+    void messageBoxes()
+    {
+        AppRig r;
+        r.writeIni("PoleSet\r\nLower=" + QByteArray(250, 'm') + "\r\n");
+        QVERIFY(r.load());
+        QLineEdit *box = r.w().TxtUpperLine;
+        box->setEnabled(true);
+        const auto type = [&box](const QString &key, Qt::Key code = Qt::Key_unknown) {
+            QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, key);
+            QApplication::sendEvent(box, &press);
+        };
+        for (const char *key : {"A", "\x01", " ", "\x7f", "C"})
+            type(QString::fromLatin1(key));
+        QCOMPARE(box->text(), QStringLiteral("A C"));
+        box->insert(QStringLiteral("x\ty")); // a paste holding a tab is refused whole
+        QCOMPARE(box->text(), QStringLiteral("A C"));
+        box->setCursorPosition(1);
+        box->insert(QString(300, u'z')); // a paste keeps what fits
+        QCOMPARE(box->text(), "A" + QString(195, u'z') + " C");
+        type(QStringLiteral("x"));
+        QCOMPARE(box->text().size(), 198);
+        // A longer message from the file stays whole: typing adds nothing, deleting works.
+        box = r.w().TxtLowerLine;
+        box->setEnabled(true);
+        type(QStringLiteral("x"));
+        QCOMPARE(box->text(), QString(250, u'm'));
+        type(QString(), Qt::Key_Backspace);
+        QCOMPARE(box->text(), QString(249, u'm'));
+    }
+
+    void look()
+    {
+        AppRig r;
+        r.port.dsr = false;
+        QVERIFY(r.load());
+        r.clock.advance(0.5);
+        FrmMain &w = r.w();
+        // The red cross over the picture row: both diagonals, near their ends.
+        const QRect row = twipsRect(6120, 4320, 3000, 960);
+        const auto red = [&w](QPoint at) {
+            const QColor c = w.centralWidget()->grab().toImage().pixelColor(at);
+            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+        };
+        const QPoint in(8, 4);
+        QVERIFY(red(row.topLeft() + in) && red(row.bottomRight() - in));
+        QVERIFY(red(row.topRight() + QPoint(-in.x(), in.y())) &&
+                red(row.bottomLeft() + QPoint(in.x(), -in.y())));
+        // The interface panel: blue text on white.
+        const QImage all = w.centralWidget()->grab().toImage();
+        const QRect panel = w.PicIFStat->geometry();
+        QCOMPARE(all.pixelColor(panel.bottomRight() - QPoint(4, 4)), QColor(Qt::white));
+        bool blue = false;
+        for (int x = panel.left(); x < panel.right(); ++x) {
+            const QColor c = all.pixelColor(x, panel.center().y());
+            blue = blue || (c.blue() > 200 && c.red() < 100);
+        }
+        QVERIFY(blue);
+        r.port.dsr = true;
+        r.clock.advance(0.5);
+        QVERIFY(!red(row.topLeft() + in));
+    }
+
+    void placement()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        r.w().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&r.w()));
+        QCOMPARE(r.w().frameGeometry().center(), r.w().screen()->availableGeometry().center());
+        whenDialogOpens<DlgIFSet>(r.w(), [&r](DlgIFSet *dialog) {
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QCOMPARE(dialog->frameGeometry().center(), r.w().frameGeometry().center());
+            dialog->reject();
+        });
+        r.w().MenuIFSet->trigger();
     }
 };
 

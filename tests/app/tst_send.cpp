@@ -96,23 +96,6 @@ private slots:
         QVERIFY(!r.port.events.contains(QStringLiteral("close")));
     }
 
-    void reclickingTheSelectedPanelChangesNothing()
-    {
-        AppRig r;
-        startUnlocked(r);
-        FrmMain &w = r.w();
-        // A click on the selected option of a group keeps it selected: Send stays on set-up.
-        w.OptSet[0]->click();
-        QVERIFY(w.OptSet[0]->isChecked() && !w.OptSet[1]->isChecked());
-        QVERIFY(w.OptSetSel[2]->isChecked() && w.OptReset[0]->isChecked());
-        w.CmdSend->click();
-        QCOMPARE(r.port.written(), AppRig::framed("4330") + closingFrame());
-        w.OptSet[1]->click();
-        w.OptReset[0]->click();
-        QVERIFY(w.OptReset[0]->isChecked() && w.OptSet[1]->isChecked());
-        QVERIFY(w.OptSetSel[2]->isChecked()); // another group's choice is left alone
-    }
-
     void storedMessageLongerThanTheTypingLimit()
     {
         AppRig r;
@@ -214,20 +197,29 @@ private slots:
         QCOMPARE(w.SetSelIndex, reset == 0 ? 2 : reset + 2);
     }
 
-    void panelSwitchKeepsTheRows()
+    void panelsSwitch()
     {
         AppRig r;
         startUnlocked(r);
         FrmMain &w = r.w();
         w.CboCommunication->setCurrentIndex(2);
+        // A click on the selected option of a group changes nothing.
+        w.OptSet[0]->click();
+        QVERIFY(w.OptSet[0]->isChecked() && w.OptSetSel[5]->isChecked());
         w.OptSet[1]->click();
+        QVERIFY(!w.OptSet[0]->isChecked());
         QVERIFY(!w.CboBaud->isEnabled() && !w.ChkSetTerm->isEnabled() &&
                 !w.OptSetSel[5]->isEnabled());
         QVERIFY(w.OptReset[2]->isEnabled());
+        w.OptReset[0]->click();
+        QVERIFY(w.OptReset[0]->isChecked() && w.OptSet[1]->isChecked());
+        // Back on "System Set": the rows as they were, and Send on the set-up branch.
         w.OptSet[0]->click();
         QCOMPARE(w.SetSelIndex, 5);
-        QVERIFY(w.OptSetSel[5]->isChecked());
+        QVERIFY(w.OptSetSel[5]->isChecked() && w.OptReset[0]->isChecked());
         QVERIFY(w.CboBaud->isEnabled() && w.ChkSetTerm->isEnabled() && !w.OptReset[2]->isEnabled());
+        w.CmdSend->click();
+        QCOMPARE(r.port.written().left(6), AppRig::framed("5033"));
     }
 
     void listHandlersSelectTheirRows()

@@ -100,21 +100,28 @@ private slots:
         const QByteArray junk(10000, 'A');
         row("bad frames",
             QByteArray::fromHex("0C 02 05 42 39 03 02 05 03 0C 02 05 42") + "\f\x02\x05" + junk +
-                setupBytes(SetupBaud, 5) + "\fOK",
+                setupBytes(SetupBaud, 5) + "\fOK" + QByteArray::fromHex("0C 02 05 50 37 03"),
             {"unknown set-up frame: 0C 02 05 42 39 03", "unknown set-up frame: 02 05 03",
              "unterminated set-up frame (4 bytes): 0C 02 05 42",
              "unterminated set-up frame (260 bytes): 0C 02 05" + QByteArray(" 41").repeated(257),
              "text: " + QByteArray(10000 - 257, 'A'), "set-up: Baud rate 300bps", "FF clear",
-             "text: OK"},
-            "OK| 0,2 O", "1 0 0 0 5 UP|LOW");
+             "text: OK", "unknown set-up frame: 0C 02 05 50 37 03"},
+            "| 0,0 O", "1 0 0 0 5 UP|LOW");
         row("page 0x80 PC437", raw(testPrintScript(), 11), {}, "ÇüéâäàåçêëèïîìÄÅ| 0,16 O");
-        row("page 0x80 Windows", setupBytes(SetupCodePage, 9) + raw(testPrintScript(), 11), {},
-            "€ ‚ƒ„…†‡ˆ‰Š‹Œ Ž| 0,16 O", "1 9 0 0 7 UP|LOW");
+        // Both drawn code pages, then a line break; a blank is text.
+        row("page 0x80 Windows",
+            setupBytes(SetupCodePage, 0) + setupBytes(SetupCodePage, 9) + "\f\x80 \x8a\r\nC",
+            {"set-up: Code Page PC437(USA,Std-EUR)", "set-up: Code Page Windows code", "FF clear",
+             "text: € Š", "CR", "LF", "text: C"},
+            "€ Š|C 1,1 O", "1 9 0 0 7 UP|LOW");
         // PoleSet's own sequences. A full bottom line stays in view until the next character
         // scrolls it up.
         const QByteArray full = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
         const QByteArray scroll = raw(scrollScript(1), 1) + '\f';
         row("scroll full", scroll + full, {}, "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 1,20 S");
+        // Leaving scroll mode past the bottom line's end wraps to the top.
+        row("scroll full, overwrite", scroll + full + "\x1f\x01", {},
+            "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 0,0 O");
         // Overwrite wraps to the top, and LF from the bottom line goes up, column kept.
         row("overwrite", scroll + raw(overwriteScript(1), 1) + '\f' + full + "xy\r\nCD\nE", {},
             "xyE3456789ABCDEFGHIJ|CDMNOPQRSTUVWXYZabcd 0,3 O");

@@ -97,6 +97,19 @@ private slots:
         const double start = clock.now();
         clock.waitProcessingEvents(start + 60);
         QVERIFY(clock.now() - start < 30);
+        // The drain wait's nap sleeps instead of spinning.
+        const double before = clock.now();
+        clock.nap(0.01);
+        QVERIFY(clock.now() - before >= 0.01);
+        // A timer with no interval never runs, enabled or not.
+        const auto timer = clock.makeTimer();
+        timer->setInterval(500);
+        timer->setEnabled(true);
+        QVERIFY(timer->isEnabled());
+        timer->setInterval(0);
+        QVERIFY(!timer->isEnabled());
+        timer->setEnabled(true);
+        QVERIFY(!timer->isEnabled());
     }
 };
 
