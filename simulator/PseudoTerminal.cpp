@@ -1,5 +1,6 @@
 #include "PseudoTerminal.h"
 
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <iterator>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 #if __has_include(<pty.h>)
@@ -42,10 +44,41 @@ PseudoTerminal::PseudoTerminal(QObject *parent)
 
 PseudoTerminal::~PseudoTerminal()
 {
-    if (m_master >= 0)
-        ::close(m_master);
+    hangUp();
     if (m_slave >= 0)
         ::close(m_slave);
+}
+
+void PseudoTerminal::hangUp()
+{
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+QByteArray PseudoTerminal::readAvailable(int waitMs, QString *error)
+{
+    QByteArray bytes;
+    char buffer[4096];
+    for (pollfd ready{m_master, POLLIN, 0}; m_master >= 0;) {
+        if (waitMs > 0 && ::poll(&ready, 1, waitMs) <= 0)
+            break;
+        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+        if (got > 0) {
+            bytes.append(buffer, got);
+        } else if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+            if (error)
+                *error = got == 0
+                             ? QStringLiteral("the line was closed")
+                             : QStringLiteral("reading the line failed: %1").arg(reason(errno));
+            break;
+        } else if (errno != EINTR) {
+            break;
+        }
+    }
+    return bytes;
 }
 
 bool PseudoTerminal::open(QString *error)
@@ -69,9 +102,18 @@ bool PseudoTerminal::open(QString *error)
         ::tcsetattr(m_slave, TCSANOW, &tio);
     }
 
-    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &PseudoTerminal::readMaster);
     return true;
+}
+
+void PseudoTerminal::connectNotify(const QMetaMethod &signal)
+{
+    // The master is read as bytes arrive only once someone listens for them; until then they
+    // wait for readAvailable().
+    if (signal == QMetaMethod::fromSignal(&PseudoTerminal::received) && !m_notifier &&
+        m_master >= 0) {
+        m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &PseudoTerminal::readMaster);
+    }
 }
 
 int PseudoTerminal::lineSpeed() const
@@ -90,23 +132,12 @@ int PseudoTerminal::lineSpeed() const
 
 void PseudoTerminal::readMaster()
 {
-    QByteArray bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(m_master, buffer, sizeof buffer);
-        if (got > 0) {
-            bytes.append(buffer, got);
-            continue;
-        }
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
+    QString error;
+    const QByteArray bytes = readAvailable(0, &error);
+    if (!error.isEmpty()) {
         // Cannot happen while the slave is held open; stop reading rather than spin on it.
         m_notifier->setEnabled(false);
-        emit failed(got == 0 ? QStringLiteral("the line was closed")
-                             : QStringLiteral("reading the line failed: %1").arg(reason(errno)));
-        break;
+        emit failed(error);
     }
     if (!bytes.isEmpty())
         emit received(bytes);

@@ -25,9 +25,18 @@ public:
     // and data bits do not travel: the pseudo-terminal driver forces 8 bits, no parity.
     int lineSpeed() const;
 
+    // What has arrived, waiting up to `waitMs` after each piece for more. A line that cannot be
+    // read any more says why in *error.
+    QByteArray readAvailable(int waitMs = 0, QString *error = nullptr);
+    // Hangs the line up, as pulling the cable out would: the far side sees the line gone.
+    void hangUp();
+
 signals:
     void received(const QByteArray &bytes);
     void failed(const QString &reason);
+
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
 
 private:
     void readMaster();

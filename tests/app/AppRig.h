@@ -7,18 +7,8 @@
 #include "SerialLink.h"
 #include "Widgets.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
 
@@ -30,11 +20,17 @@ struct AppRig
     QString previousDir = QDir::currentPath();
     Define define;
     FakeClock clock;
-    FakePort port{&clock};
+    FakePort port;
     FakePrompter prompter;
     std::unique_ptr<FrmMain> window;
 
-    AppRig() { QDir::setCurrent(dir.path()); }
+    AppRig(const QByteArray &ini = {})
+    {
+        QDir::setCurrent(dir.path());
+        QFile f(iniPath());
+        if (!ini.isEmpty() && f.open(QIODevice::WriteOnly))
+            f.write(ini);
+    }
     ~AppRig()
     {
         window.reset();
@@ -42,12 +38,6 @@ struct AppRig
     }
 
     QString iniPath() const { return dir.filePath(QStringLiteral("PoleSet.ini")); }
-    void writeIni(const QByteArray &text) const
-    {
-        QFile f(iniPath());
-        if (f.open(QIODevice::WriteOnly))
-            f.write(text);
-    }
     QByteArray readIni() const
     {
         QFile f(iniPath());
@@ -66,20 +56,37 @@ struct AppRig
     void loadWithLinkUp()
     {
         QVERIFY(load());
-        port.dsr = true;
         clock.advance(0.5);
     }
 
     FrmMain &w() { return *window; }
     QString status() const { return window->LblMessage->text(); }
     bool shown(const QWidget *widget) const { return widget->isVisibleTo(window.get()); }
-    // The bytes that hex texts put on the wire, for comparisons.
+    // The arrow shown, -1 for none, -2 for more than one.
+    int shownArrow() const
+    {
+        int arrow = -1;
+        for (int i = 0; i < 3; ++i)
+            arrow = shown(window->ImgArrow[i]) ? (arrow == -1 ? i : -2) : arrow;
+        return arrow;
+    }
+    // 1 for the link-up look, 0 for the link-down look, -1 for a mixture.
+    int look() const
+    {
+        const FrmMain &w = *window;
+        const bool items = w.MenuTest->isEnabled() && w.MenuInit->isEnabled();
+        const bool up = shown(w.CmdSend) && items && w.MenuDemo->isEnabled() && !shown(w.LineX1) &&
+                        !shown(w.LineX2);
+        const bool down = !shown(w.CmdSend) && !w.MenuTest->isEnabled() &&
+                          !w.MenuInit->isEnabled() && !w.MenuDemo->isEnabled() && shown(w.LineX1) &&
+                          shown(w.LineX2) && shownArrow() == -1;
+        return up == down ? -1 : int(up);
+    }
+    // The bytes that hex texts put on the wire.
     static QByteArray wire(const QStringList &hexTexts)
     {
-        QByteArray bytes;
-        for (const QString &text : hexTexts)
-            bytes += hexTextToBytes(text);
-        return bytes;
+        return hexTextToBytes(hexTexts.join(QString()));
     }
     static QByteArray framed(const QString &payload) { return hexTextToBytes(SetupFrame(payload)); }
+    static QByteArray closingFrame() { return framed(QStringLiteral("0B526561647921")); }
 };

@@ -2,8 +2,6 @@
 #include "CommandLine.h"
 #include "TestPty.h"
 
-#include <QtTest>
-
 namespace {
 
 // A display that talks at 4800,N,8,1 and a file that wants it at 19200,E,7,1.
@@ -30,8 +28,7 @@ Run run(QStringList arguments, Clock *clock = nullptr)
 // What the window puts on the wire for the same file: the first Send, then every other row.
 QByteArray windowBytes()
 {
-    AppRig r;
-    r.writeIni(File);
+    AppRig r(File);
     r.loadWithLinkUp();
     for (int row : {2, 0, 1, 3, 4, 5, 6}) {
         r.w().OptSetSel[row]->click();
@@ -132,7 +129,7 @@ private slots:
         if (hangUpAt > 0)
             clock.schedule(start + hangUpAt, [&] {
                 seen += pty.readAvailable();
-                pty.closeMaster();
+                pty.hangUp();
             });
         const Run r = run({"--apply", "--port", pty.slavePath(), "--line", "4800,N,8,1"}, &clock);
         seen += pty.readAvailable();

@@ -2,13 +2,8 @@
 #include "DlgIFSet.h"
 #include "MessageBoxPrompter.h"
 
-#include <QComboBox>
-#include <QFile>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
+#include <QtTest>
+#include <QtWidgets>
 
 namespace {
 

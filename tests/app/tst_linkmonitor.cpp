@@ -1,75 +1,31 @@
 #include "AppRig.h"
 #include "VersionInfo.h"
 
-#include <QtTest>
-
 class TestLinkMonitor : public QObject
 {
     Q_OBJECT
-
-    // The arrow shown, -1 for none, -2 for more than one.
-    static int shownArrow(AppRig &r)
-    {
-        int shown = -1;
-        for (int i = 0; i < 3; ++i) {
-            if (r.shown(r.w().ImgArrow[i]))
-                shown = shown == -1 ? i : -2;
-        }
-        return shown;
-    }
-    // 1 for the link-up look, 0 for the link-down look, -1 for a mixture.
-    static int look(AppRig &r)
-    {
-        FrmMain &w = r.w();
-        const bool up = r.shown(w.CmdSend) && w.MenuTest->isEnabled() && w.MenuInit->isEnabled() &&
-                        w.MenuDemo->isEnabled() && !r.shown(w.LineX1) && !r.shown(w.LineX2);
-        const bool down = !r.shown(w.CmdSend) && !w.MenuTest->isEnabled() &&
-                          !w.MenuInit->isEnabled() && !w.MenuDemo->isEnabled() &&
-                          r.shown(w.LineX1) && r.shown(w.LineX2) && shownArrow(r) == -1;
-        return up == down ? -1 : int(up);
-    }
 
 private slots:
     void looksFollowTheDsrLine()
     {
         AppRig r;
+        r.port.dsr = false;
         QVERIFY(r.load());
         r.clock.advance(0.49);
         QVERIFY(!r.shown(r.w().CmdSend) && r.shown(r.w().LineX1)); // nothing before the first tick
         r.clock.advance(0.01);
-        QCOMPARE(look(r), 1);
-        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
-        // One arrow at a time, stepping from the PC towards the display; unplugged and back,
-        // the status line keeps its text and the arrow goes on from where it was.
-        QList<int> arrows{shownArrow(r)};
-        for (bool dsr : {true, true, false, true, true}) {
+        QCOMPARE(r.look(), 0);
+        QCOMPARE(r.status(), QStringLiteral(" Communication NG"));
+        // One arrow at a time, stepping from the PC towards the display; unplugged and back, the
+        // arrow goes on from where it was. The status line keeps its text all the while.
+        QList<int> arrows;
+        for (bool dsr : {true, true, true, false, true, true}) {
             r.port.dsr = dsr;
             r.clock.advance(0.5);
-            QCOMPARE(look(r), int(dsr));
-            arrows << shownArrow(r);
+            QCOMPARE(r.look(), int(dsr));
+            arrows << r.shownArrow();
         }
         QCOMPARE(arrows, QList<int>({1, 2, 0, -1, 1, 2}));
-        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
-    }
-
-    void linkDown_data()
-    {
-        QTest::addColumn<bool>("portClosed");
-        QTest::newRow("display not connected") << false;
-        QTest::newRow("port closed") << true;
-    }
-    void linkDown()
-    {
-        QFETCH(bool, portClosed);
-        AppRig r;
-        r.port.dsr = portClosed;
-        QVERIFY(r.load());
-        if (portClosed) {
-            r.port.setPortOpen(false); // a failed re-open, a vanished adapter
-            r.port.present = false;
-        }
-        r.clock.advance(0.5);
-        QCOMPARE(look(r), 0);
         QCOMPARE(r.status(), QStringLiteral(" Communication NG"));
         QVERIFY(r.prompter.boxes.empty());
     }
@@ -94,7 +50,7 @@ private slots:
         r.clock.advance(5.0);
         QCOMPARE(r.port.availabilityChecks, 10);
         QCOMPARE(opens(), 0);
-        QCOMPARE(look(r), 0);
+        QCOMPARE(r.look(), 0);
         // There but busy: one quiet try per tick.
         r.port.present = true;
         r.port.refuseOpen = QStringLiteral("busy");
@@ -106,7 +62,7 @@ private slots:
         const size_t boxes = r.prompter.boxes.size();
         r.clock.advance(0.5);
         QCOMPARE(r.port.events, QStringList({"open 19200,N,8,1 COM1", "clear in", "clear out"}));
-        QCOMPARE(look(r), 1);
+        QCOMPARE(r.look(), 1);
         QCOMPARE(r.prompter.boxes.size(), boxes);
         // A healthy port is left alone.
         r.clock.advance(1.0);
@@ -132,7 +88,7 @@ private slots:
         QVERIFY(!w.RawSend && !w.TmrStat->isEnabled() && !r.shown(w.CmdSend));
         QVERIFY(r.shown(w.LblSending));
         QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
-        QCOMPARE(shownArrow(r), -2);
+        QCOMPARE(r.shownArrow(), -2);
         QCOMPARE(r.shown(w.LineX1), !linkUp); // the cross is left as it was
         // Every menu command but Exit is refused while the look lasts.
         for (QAction *item : {w.MenuIFSet, w.MenuTest, w.MenuDemo, w.MenuInit, w.MenuHVersion})
@@ -143,30 +99,14 @@ private slots:
 
         w.ShowStatus(QStringLiteral("1B40"));
         w.EndSending();
-        QVERIFY(!r.shown(w.LblSending) && shownArrow(r) == -1 && !r.shown(w.CmdSend));
+        QVERIFY(!r.shown(w.LblSending) && r.shownArrow() == -1 && !r.shown(w.CmdSend));
         QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
         QVERIFY(w.MenuIFSet->isEnabled() && w.MenuHVersion->isEnabled());
         QCOMPARE(w.MenuTest->isEnabled(), linkUp);
         // The next tick brings the look back and rewrites the status line.
         r.clock.advance(0.5);
-        QCOMPARE(look(r), int(linkUp));
+        QCOMPARE(r.look(), int(linkUp));
         QCOMPARE(r.status(), linkUp ? " Communication OK" : " Communication NG");
-    }
-
-    void versionMessage_data()
-    {
-        QTest::addColumn<int>("minor");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("1.0") << 0 << " 1.00";
-        QTest::newRow("1.7") << 7 << " 1.07";
-        QTest::newRow("1.123") << 123 << " 1.23";
-    }
-    void versionMessage()
-    {
-        QFETCH(int, minor);
-        QFETCH(QString, version);
-        QCOMPARE(::versionMessage("Velodisp", 1, minor, "(C) Us", "Notes"),
-                 "Velodisp\n\n       Version " + version + "\n\n(C) Us\n    Notes");
     }
 
     void versionBox()
@@ -185,8 +125,12 @@ private slots:
         QVERIFY(r.prompter.boxes.front().text.startsWith("Velodisp\n\n       Version  1.00\n\n"));
         QCOMPARE(r.status(), QStringLiteral(" Version Information"));
         r.clock.advance(0.5);
-        QCOMPARE(look(r), 1);
+        QCOMPARE(r.look(), 1);
         QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
+        // Only the last two digits of minor + 100 are shown.
+        for (const auto &[minor, version] : {std::pair{7, " 1.07"}, std::pair{123, " 1.23"}})
+            QCOMPARE(versionMessage("V", 1, minor, "(C) Us", "Notes"),
+                     QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
     }
 };
 

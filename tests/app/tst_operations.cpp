@@ -3,8 +3,6 @@
 #include "DlgIFSet.h"
 #include "WhenDialogOpens.h"
 
-#include <QtTest>
-
 class TestOperations : public QObject
 {
     Q_OBJECT

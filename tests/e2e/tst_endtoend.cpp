@@ -12,43 +12,6 @@ class TestEndToEnd : public QObject
     Q_OBJECT
 
 private slots:
-    void setupItemsReachTheDisplay()
-    {
-        Line line("PoleSet\r\nINChar= 2\r\nCodePage= 9\r\n");
-        QVERIFY(line.start());
-        QCOMPARE(line.pty.speed(), 9600);
-        FrmMain &w = *line.window;
-        w.CboEmulation->setCurrentIndex(1);
-        line.send();
-        w.CboBaud->setCurrentIndex(7); // ticks "set the PC port too"
-        line.send();
-        QCOMPARE(line.pty.speed(), 19200);
-        w.CboINChr->setCurrentIndex(10);
-        line.send();
-        w.CboCodePage->setCurrentIndex(8);
-        line.send();
-        w.TxtUpperLine->setText(QStringLiteral("Welcome"));
-        line.send();
-        w.TxtLowerLine->setText(QStringLiteral("Caf\u00e9 \u20ac 2"));
-        line.send();
-        w.CboCommunication->setCurrentIndex(3);
-        w.ChkSetTerm->setChecked(false); // the display's format only
-        line.send();
-        DisplayEeprom expected{1, 8, 10, 3, 7, "Welcome", "Caf\xe9 \x80 2"};
-        QVERIFY(line.display.eeprom() == expected);
-        // Every item was closed, the one that moved the port too.
-        QCOMPARE(line.log.count(QStringLiteral("set-up closed: Ready!")), 7);
-
-        w.OptSet[1]->click();
-        w.OptReset[1]->click();
-        line.send();
-        expected.upperLine.clear();
-        QVERIFY(line.display.eeprom() == expected);
-        w.OptReset[0]->click();
-        line.send();
-        QVERIFY(line.display.eeprom() == DisplayEeprom());
-    }
-
     void testPrintScreens()
     {
         Line line;
@@ -69,30 +32,6 @@ private slots:
                  (QStringList{"TEST Print!|", "TEST Print!|Vantor QS Corp.",
                               "TEL 12-3-4567-8901|Vantor QS Corp.", "amplel:|support@vantor-qs.ex",
                               " !\"#$%&'()*+,-./|", "Vantor QS Corp.|  Tech.Ops Div."}));
-    }
-
-    void demoAndDisplayModes()
-    {
-        Line line("PoleSet\r\nEmulation=ESC/POS\r\nUpper=Hello\r\n");
-        QVERIFY(line.start());
-        FrmMain &w = *line.window;
-        const auto pick = [&line](QAction *item) {
-            line.clock.advance(0.5);
-            item->trigger();
-            line.pump();
-        };
-        pick(w.MenuDemo);
-        QVERIFY(line.display.eeprom().demoMode);
-        pick(w.MenuStopDemo);
-        QVERIFY(!line.display.eeprom().demoMode);
-        QCOMPARE(line.display.lineText(0), QStringLiteral("Stop DEMO!"));
-
-        line.send(); // the first Send shows the scroll and overwrite items
-        pick(w.MenuScroll);
-        QCOMPARE(line.display.mode(), DisplayDecoder::Mode::Scroll);
-        pick(w.MenuOverWrite);
-        QCOMPARE(line.display.mode(), DisplayDecoder::Mode::Overwrite);
-        QCOMPARE(line.display.lineText(0), QStringLiteral("Overwrite Display."));
     }
 
     // The real program on SIGTERM: with the window up it shuts down as Exit does (a farewell

@@ -25,7 +25,7 @@ private slots:
         // Hang the line up in the settle wait of the third text.
         line.clock.scheduleIn(2 * 2.0 + 1.0, [&] {
             line.pump();
-            line.pty.closeMaster();
+            line.pty.hangUp();
         });
         const double start = line.clock.now();
         line.window->MenuTest->trigger();
@@ -54,22 +54,6 @@ private slots:
         line.window->MenuInit->trigger();
         QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
         QVERIFY(line.prompter.boxes.size() == 16);
-    }
-
-    void deviceDisappearsBeforeTheFirstSend()
-    {
-        Line line;
-        QVERIFY(line.start());
-        QFile::remove(line.dir.filePath(QStringLiteral("COM1")));
-        line.pty.closeMaster();
-        line.clock.advance(0.5);
-        QVERIFY(!line.port->portOpen());
-        QVERIFY(!line.window->CmdSend->isVisibleTo(line.window.get()));
-        QCOMPARE(line.window->LblMessage->text(), QStringLiteral(" Communication OK"));
-        // Exit still completes, with nothing to say goodbye to.
-        line.window->close();
-        QVERIFY(line.window->unloaded());
-        QVERIFY(line.prompter.boxes.empty());
     }
 
     void settingsFileThatCannotBeSaved()

@@ -15,7 +15,7 @@ class TestLink : public QObject
     {
         Define define;
         FakeClock clock;
-        FakePort port{&clock};
+        FakePort port;
         FakePrompter prompter;
         SerialLink link{define, port, clock, prompter};
         Rig() { port.setPortOpen(true); }
@@ -47,9 +47,9 @@ private slots:
         // A stalled byte's drain wait naps for 2 s without yielding to the window. Every text
         // ends with the 2-second settle wait, which lets the window work.
         QCOMPARE(r.clock.nappedSeconds() >= 2.0, stall);
-        QCOMPARE(r.clock.waits().size(), size_t(1));
-        QVERIFY(qAbs(r.clock.waits()[0].start - start - 2.0 * stall) < 0.001);
-        QCOMPARE(r.clock.waits()[0].deadline - r.clock.waits()[0].start, 2.0);
+        QCOMPARE(r.clock.waits.size(), size_t(1));
+        QVERIFY(qAbs(r.clock.waits[0].start - start - 2.0 * stall) < 0.001);
+        QCOMPARE(r.clock.waits[0].deadline - r.clock.waits[0].start, 2.0);
     }
 
     void vanishedPortFailsEveryText()

@@ -90,7 +90,7 @@ private slots:
     {
         Rig rig;
         QVERIFY(rig.port.portOpen());
-        rig.pty.closeMaster();
+        rig.pty.hangUp();
         QVERIFY(!send(rig.port, "ABCDE"));
         // Closed for good, its descriptor as well.
         QVERIFY(!rig.port.portOpen() && !serial(rig.port).isOpen() && !rig.port.dsrHolding());

@@ -2,21 +2,20 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
 #include <limits>
 
-class FakeClock::FakeClockTimer : public ClockTimer
+class FakeClock::Timer : public ClockTimer
 {
 public:
-    explicit FakeClockTimer(FakeClock &clock)
-        : m_clock(&clock)
+    explicit Timer(FakeClock &clock)
+        : clock(&clock)
     {
         clock.m_timers.push_back(this);
     }
-    ~FakeClockTimer() override
+    ~Timer() override
     {
-        if (m_clock)
-            std::erase(m_clock->m_timers, this);
+        if (clock)
+            std::erase(clock->m_timers, this);
     }
     void setInterval(int ms) override
     {
@@ -36,85 +35,57 @@ public:
     void fire()
     {
         m_next += m_interval / 1000.0;
-        if (m_onTick)
-            m_onTick();
+        m_onTick();
     }
-    FakeClock *m_clock;
+    FakeClock *clock;
 
 private:
-    void restart()
-    {
-        if (m_clock)
-            m_next = m_clock->m_now + m_interval / 1000.0;
-    }
+    void restart() { m_next = clock ? clock->m_now + m_interval / 1000.0 : 0; }
     int m_interval = 0;
     bool m_enabled = false;
     double m_next = 0;
-    std::function<void()> m_onTick;
+    std::function<void()> m_onTick = [] {};
 };
-
-FakeClock::FakeClock() = default;
 
 FakeClock::~FakeClock()
 {
-    for (FakeClockTimer *timer : m_timers)
-        timer->m_clock = nullptr;
-}
-
-bool FakeClock::runNextDue(double deadline)
-{
-    double at = std::numeric_limits<double>::infinity();
-    FakeClockTimer *timer = nullptr;
-    for (FakeClockTimer *t : m_timers) {
-        if (t->due() < at) {
-            at = t->due();
-            timer = t;
-        }
-    }
-    const bool actionFirst = !m_actions.empty() && m_actions.begin()->first <= at;
-    if (actionFirst)
-        at = m_actions.begin()->first;
-    if (at > deadline)
-        return false;
-    m_now = std::max(m_now, at);
-    if (actionFirst) {
-        auto action = std::move(m_actions.begin()->second);
-        m_actions.erase(m_actions.begin());
-        action();
-    } else {
-        timer->fire();
-    }
-    return true;
-}
-
-void FakeClock::waitProcessingEvents(double deadline)
-{
-    m_waits.push_back({m_now, deadline});
-    const quint64 interruptions = m_interruptions;
-    QCoreApplication::processEvents();
-    while (interruptions == m_interruptions && runNextDue(deadline))
-        QCoreApplication::processEvents();
-    if (interruptions == m_interruptions)
-        m_now = std::max(m_now, deadline);
-}
-
-void FakeClock::nap(double seconds)
-{
-    m_now += seconds;
-    m_napped += seconds;
-}
-
-void FakeClock::interruptWaits()
-{
-    ++m_interruptions;
+    for (Timer *timer : m_timers)
+        timer->clock = nullptr;
 }
 
 std::unique_ptr<ClockTimer> FakeClock::makeTimer()
 {
-    return std::make_unique<FakeClockTimer>(*this);
+    return std::make_unique<Timer>(*this);
 }
 
-void FakeClock::schedule(double at, std::function<void()> action)
+void FakeClock::waitProcessingEvents(double deadline)
 {
-    m_actions.emplace(at, std::move(action));
+    waits.push_back({m_now, deadline});
+    const quint64 interruptions = m_interruptions;
+    for (;;) {
+        QCoreApplication::processEvents();
+        if (interruptions != m_interruptions)
+            return;
+        // The next action or tick due by the deadline, actions first at the same time.
+        Timer *timer = nullptr;
+        double at = std::numeric_limits<double>::infinity();
+        for (Timer *t : m_timers) {
+            if (t->due() < at)
+                at = (timer = t)->due();
+        }
+        const bool action = !m_actions.empty() && m_actions.begin()->first <= at;
+        if (action)
+            at = m_actions.begin()->first;
+        if (at > deadline)
+            break;
+        m_now = std::max(m_now, at);
+        if (action) {
+            auto run = std::move(m_actions.begin()->second);
+            m_actions.erase(m_actions.begin());
+            run();
+        } else {
+            timer->fire();
+        }
+    }
+    m_now = std::max(m_now, deadline);
 }

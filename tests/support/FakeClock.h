@@ -12,17 +12,20 @@
 class FakeClock : public Clock
 {
 public:
-    FakeClock();
     ~FakeClock() override;
 
     double now() const override { return m_now; }
     void waitProcessingEvents(double deadline) override;
-    void nap(double seconds) override;
-    void interruptWaits() override;
+    void nap(double seconds) override
+    {
+        m_now += seconds;
+        m_napped += seconds;
+    }
+    void interruptWaits() override { ++m_interruptions; }
     std::unique_ptr<ClockTimer> makeTimer() override;
 
     // Runs `action` when virtual time reaches `at` inside a wait (or advance()).
-    void schedule(double at, std::function<void()> action);
+    void schedule(double at, std::function<void()> action) { m_actions.emplace(at, action); }
     void scheduleIn(double seconds, std::function<void()> action)
     {
         schedule(m_now + seconds, std::move(action));
@@ -36,18 +39,15 @@ public:
         double start;
         double deadline;
     };
-    const std::vector<Wait> &waits() const { return m_waits; }
+    std::vector<Wait> waits;
     double nappedSeconds() const { return m_napped; }
 
-private:
-    friend class FakeClockTimer;
-    class FakeClockTimer;
-    bool runNextDue(double deadline);
+    class Timer;
 
+private:
     double m_now = 1000.0; // arbitrary: nothing may rely on time starting at zero
     double m_napped = 0;
     quint64 m_interruptions = 0;
     std::multimap<double, std::function<void()>> m_actions;
-    std::vector<FakeClockTimer *> m_timers;
-    std::vector<Wait> m_waits;
+    std::vector<Timer *> m_timers;
 };

@@ -7,31 +7,21 @@
 #include <optional>
 #include <vector>
 
-class Clock;
-
-// A port that records everything done to it. It can hold DSR on or off, stall its output
-// queue, refuse to open, or vanish after a number of bytes.
+// A port that records what is done to it. It can hold DSR off, stall its output queue, refuse to
+// open, vanish after some bytes, or have no device to open.
 class FakePort : public PortAdapter
 {
 public:
-    explicit FakePort(const Clock *clock = nullptr)
-        : m_clock(clock)
-    {}
-
     struct Byte
     {
-        quint8 value;
-        double time;      // virtual time of the write
-        QString settings; // settings in force when it was written
-        int port;
+        char value;
+        QString settings; // in force when it was written
         bool rts;
-        bool dtr;
     };
 
-    // PortAdapter
-    void setCommPort(int port) override;
+    void setCommPort(int port) override { m_commPort = port; }
     int commPort() const override { return m_commPort; }
-    void setSettings(const QString &settings) override;
+    void setSettings(const QString &settings) override { m_settings = settings; }
     QString settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_open; }
@@ -41,11 +31,15 @@ public:
         return present;
     }
     bool dsrHolding() override { return m_open && dsr; }
-    void setDtrEnable(bool enable) override;
-    void setRtsEnable(bool enable) override;
-    void clearInBuffer() override;
-    void clearOutBuffer() override;
-    int outBufferCount() override;
+    void setDtrEnable(bool enable) override { events << QStringLiteral("dtr %1").arg(enable); }
+    void setRtsEnable(bool enable) override
+    {
+        rts = enable;
+        events << QStringLiteral("rts %1").arg(enable);
+    }
+    void clearInBuffer() override { events << QStringLiteral("clear in"); }
+    void clearOutBuffer() override { events << QStringLiteral("clear out"); }
+    int outBufferCount() override { return m_open && stalled ? 1 : 0; }
     bool output(quint8 byte) override;
 
     // Knobs.
@@ -55,15 +49,19 @@ public:
     int vanishAfterBytes = -1;         // the port disappears after this many more bytes
     bool present = true;               // what deviceAvailable() answers
 
-    // What happened.
+    // What happened: "open 9600,N,8,1 COM1", "refused", "close", "rts 0", "clear in", ...
     std::vector<Byte> bytes;
-    QStringList
-        events; // "open 9600,N,8,1 COM1", "close", "rts 0", "dtr 0", "clear in", "clear out"
+    QStringList events;
     bool rts = true;
-    bool dtr = true;
     int availabilityChecks = 0;
 
-    QByteArray written() const;
+    QByteArray written() const
+    {
+        QByteArray out;
+        for (const Byte &b : bytes)
+            out += b.value;
+        return out;
+    }
     void forget()
     {
         bytes.clear();
@@ -71,9 +69,7 @@ public:
     }
 
 private:
-    const Clock *m_clock;
     int m_commPort = 1;
     QString m_settings = QStringLiteral("9600,N,8,1");
     bool m_open = false;
-    int m_pending = 0;
 };

@@ -14,21 +14,15 @@ public:
     struct Box
     {
         bool warning; // exclamation icon; otherwise no icon
-        QString title;
-        QString text;
-        QString informative;
+        QString title, text, informative;
     };
     void warning(const QString &title, const QString &text, const QString &informative) override
     {
-        boxes.push_back({true, title, text, informative});
-        if (onBox)
-            onBox(boxes.back());
+        show({true, title, text, informative});
     }
     void message(const QString &title, const QString &text) override
     {
-        boxes.push_back({false, title, text, {}});
-        if (onBox)
-            onBox(boxes.back());
+        show({false, title, text, {}});
     }
     QStringList titles() const
     {
@@ -39,5 +33,12 @@ public:
     }
 
     std::vector<Box> boxes;
-    std::function<void(const Box &)> onBox;
+    std::function<void(const Box &)> onBox = [](const Box &) {};
+
+private:
+    void show(const Box &box)
+    {
+        boxes.push_back(box);
+        onBox(box);
+    }
 };
