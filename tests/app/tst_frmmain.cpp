@@ -235,35 +235,6 @@ private slots:
         type(QString(), Qt::Key_Backspace);
         QCOMPARE(box->text(), QString(249, u'm'));
     }
-
-    void look()
-    {
-        AppRig r;
-        r.port.dsr = false;
-        r.loadWithLinkUp();
-        FrmMain &w = r.w();
-        // The red cross over the picture row: both diagonals, near their ends.
-        const QRect row = twipsRect(6120, 4320, 3000, 960).adjusted(8, 4, -8, -4);
-        const auto red = [&w](QPoint at) {
-            const QColor c = w.centralWidget()->grab().toImage().pixelColor(at);
-            return c.red() > 200 && c.green() < 80 && c.blue() < 80;
-        };
-        QVERIFY(red(row.topLeft()) && red(row.bottomRight()));
-        QVERIFY(red(row.topRight()) && red(row.bottomLeft()));
-        // The interface panel: blue text on white.
-        const QImage all = w.centralWidget()->grab().toImage();
-        const QRect panel = w.PicIFStat->geometry();
-        QCOMPARE(all.pixelColor(panel.bottomRight() - QPoint(4, 4)), QColor(Qt::white));
-        bool blue = false;
-        for (int x = panel.left(); x < panel.right(); ++x) {
-            const QColor c = all.pixelColor(x, panel.center().y());
-            blue = blue || (c.blue() > 200 && c.red() < 100);
-        }
-        QVERIFY(blue);
-        r.port.dsr = true;
-        r.clock.advance(0.5);
-        QVERIFY(!red(row.topLeft()));
-    }
 };
 
 QTEST_MAIN(TestFrmMain)

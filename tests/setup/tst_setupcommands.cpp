@@ -1,43 +1,33 @@
+#include "DisplayScripts.h"
 #include "SerialLink.h"
 #include "SetupCommands.h"
 
 #include <QtTest>
 
+// The vocabulary where no window test reaches: codes at the ends of the lists, nothing sent
+// for a value outside them, no control byte smuggled in a message, and the fixed scripts.
 class TestSetupCommands : public QObject
 {
     Q_OBJECT
 
 private slots:
-    // The bytes that reach the display for a set-up row; empty when there is nothing to send.
     void items_data()
     {
         QTest::addColumn<int>("item");
         QTest::addColumn<int>("index");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("wire");
-        const auto row = [](const char *name, int item, int index, const QString &text,
-                            const QByteArray &wire) {
-            QTest::newRow(name) << item << index << text << wire;
-        };
-        // The list rows ignore the text, the message rows the list index.
-        const auto list = [&row](const char *name, int item, int index, const QByteArray &code) {
-            row(name, item, index, "ABC", code.isEmpty() ? code : "\f\2\5" + code + "\3");
-        };
-        list("INChar 15 is '?'", SetupINChar, 15, "S?");
-        list("code page 9", SetupCodePage, 9, "T9");
-        list("N-8-1 is '1'", SetupCommunication, 0, "P1");
-        list("O-7-1 is '6'", SetupCommunication, 5, "P6");
-        list("19200", SetupBaud, 7, "B7");
-        list("no selection", SetupINChar, -1, {});
-        list("communication 6", SetupCommunication, 6, {});
-        list("baud 8", SetupBaud, 8, {});
-        list("item 7", 7, 0, {});
-        row("upper", SetupUpperLine, -5, "ABC", "\f\2\5L1ABC\3");
-        row("empty lower, raw", SetupLowerLine, -5, "", "\2\5L2\3");
-        // Control bytes would break the frame the message travels in.
-        row("STX ETX DEL smuggled", SetupUpperLine, 0, "A\2B\3\x7F", "\f\2\5L1A?B??\3");
-        row("outside Windows-1252", SetupUpperLine, 0, QStringLiteral("\u00E9\u20AC\u03A9"),
-            "\f\2\5L1\xE9\x80?\3");
+        QTest::addColumn<QByteArray>("wire"); // empty: nothing to send
+        QTest::newRow("INChar 15 is '?'") << int(SetupINChar) << 15 << "" << QByteArray("S?");
+        QTest::newRow("N-8-1 is '1'") << int(SetupCommunication) << 0 << "" << QByteArray("P1");
+        QTest::newRow("no selection") << int(SetupINChar) << -1 << "" << QByteArray();
+        QTest::newRow("communication 6") << int(SetupCommunication) << 6 << "" << QByteArray();
+        QTest::newRow("baud 8") << int(SetupBaud) << 8 << "" << QByteArray();
+        QTest::newRow("item 7") << 7 << 0 << "" << QByteArray();
+        QTest::newRow("STX ETX DEL smuggled")
+            << int(SetupUpperLine) << 0 << "A\2B\3\x7F" << QByteArray("L1A?B??");
+        QTest::newRow("outside Windows-1252")
+            << int(SetupUpperLine) << 0 << QStringLiteral("\u00E9\u20AC\u03A9")
+            << QByteArray("L1\xE9\x80?");
     }
     void items()
     {
@@ -45,30 +35,31 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, text);
         QFETCH(QByteArray, wire);
-        const QString payload = setupItemPayload(item, index, text);
-        QCOMPARE(payload.isEmpty()
-                     ? QByteArray()
-                     : hexTextToBytes(setupItemIsRaw(item) ? payload : SetupFrame(payload)),
-                 wire);
+        QCOMPARE(hexTextToBytes(setupItemPayload(item, index, text)), wire);
     }
 
-    void resets()
+    void resetsAndScripts()
     {
-        const QStringList payloads = {resetItemPayload(ResetAll), resetItemPayload(ResetLowerLine),
-                                      resetItemPayload(-1), resetItemPayload(3)};
-        QCOMPARE(payloads, (QStringList{"0731", "0733", "", ""}));
-    }
-
-    void pcSide()
-    {
-        const auto pc = [](int index) {
-            const PcLineFormat format = pcLineForCommunication(index);
-            return QList<int>{format.parity, format.bitLen, pcBaudForDspBaud(index)};
-        };
-        QCOMPARE(pc(4), (QList<int>{2, 8, 600}));
-        // Outside the lists the port still gets a valid format.
-        QCOMPARE(pc(-1), (QList<int>{0, 8, 9600}));
-        QCOMPARE(pc(9), (QList<int>{2, 7, 19200}));
+        QCOMPARE((QStringList{resetItemPayload(ResetAll), resetItemPayload(ResetLowerLine),
+                              resetItemPayload(-1), resetItemPayload(3)}),
+                 (QStringList{"0731", "0733", "", ""}));
+        // 19 texts; the 14 character pages cover 0x20 to 0xFF, 16 codes a screen.
+        const QStringList print = testPrintScript().texts;
+        QCOMPARE(print.size(), 19);
+        QByteArray codes, pages;
+        for (int code = 0x20; code < 0x100; ++code)
+            codes += char(code);
+        for (const QString &page : print.mid(4, 14))
+            pages += hexTextToBytes(page).sliced(1) + (page.startsWith("0C") ? "" : "!");
+        QCOMPARE(pages, codes);
+        QCOMPARE(characterPage(10), QStringLiteral("0CA0A1A2A3A4A5A6A7A8A9AAABACADAEAF"));
+        QVERIFY(characterPage(1).isEmpty() && characterPage(16).isEmpty());
+        QVERIFY(print.value(3).endsWith(bytesToHexText(SupportAddress)));
+        QCOMPARE((QStringList{testPrintScript().status, initScript().status, scrollScript(1).status,
+                              overwriteScript(0).status, runDemoTexts().status,
+                              stopDemoScript().status}),
+                 (QStringList{"Test Print Out...", "Display Initialize...", "Set Scroll...",
+                              "ReSet Scroll...", "Run Demo...", "Stop Demo..."}));
     }
 };
 
