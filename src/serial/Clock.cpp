@@ -16,15 +16,16 @@ public:
     {
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
     }
+    // As a window timer: enabled with no interval it waits, and runs once it gets one.
     void setInterval(int ms) override
     {
         m_timer.setInterval(ms);
-        if (ms <= 0)
-            m_timer.stop();
+        setEnabled(m_enabled);
     }
     int interval() const override { return m_timer.interval(); }
     void setEnabled(bool enabled) override
     {
+        m_enabled = enabled;
         if (enabled && m_timer.interval() > 0)
             m_timer.start();
         else
@@ -40,6 +41,7 @@ private:
             m_onTick();
     }
     QTimer m_timer;
+    bool m_enabled = false;
     std::function<void()> m_onTick;
 };
 

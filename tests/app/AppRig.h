@@ -74,18 +74,11 @@ struct AppRig
     int look() const
     {
         const FrmMain &w = *window;
-        const bool items = w.MenuTest->isEnabled() && w.MenuInit->isEnabled();
-        const bool up = shown(w.CmdSend) && items && w.MenuDemo->isEnabled() && !shown(w.LineX1) &&
-                        !shown(w.LineX2);
-        const bool down = !shown(w.CmdSend) && !w.MenuTest->isEnabled() &&
-                          !w.MenuInit->isEnabled() && !w.MenuDemo->isEnabled() && shown(w.LineX1) &&
-                          shown(w.LineX2) && shownArrow() == -1;
-        return up == down ? -1 : int(up);
-    }
-    // The bytes that hex texts put on the wire.
-    static QByteArray wire(const QStringList &hexTexts)
-    {
-        return hexTextToBytes(hexTexts.join(QString()));
+        const bool items[] = {shown(w.CmdSend),        w.MenuTest->isEnabled(),
+                              w.MenuInit->isEnabled(), w.MenuDemo->isEnabled(),
+                              !shown(w.LineX1),        !shown(w.LineX2)};
+        const int up = int(std::count(std::begin(items), std::end(items), true));
+        return up == 6 ? 1 : up == 0 && shownArrow() == -1 ? 0 : -1;
     }
     static QByteArray framed(const QString &payload) { return hexTextToBytes(SetupFrame(payload)); }
     static QByteArray closingFrame() { return framed(QStringLiteral("0B526561647921")); }

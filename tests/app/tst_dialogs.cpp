@@ -1,6 +1,7 @@
 #include "Define.h"
 #include "DlgIFSet.h"
 #include "MessageBoxPrompter.h"
+#include "SerialDevices.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -14,8 +15,7 @@ struct Rig
 {
     Define define;
     DlgIFSet dlg{define};
-    // The port, baud, parity and bit-length lists.
-    QList<QComboBox *> lists;
+    QList<QComboBox *> lists; // port, baud, parity, bit length
 
     explicit Rig(const Ints &v)
         : define{v[0], v[1], v[2], v[3]}
@@ -71,6 +71,9 @@ private slots:
         Rig r(variables);
         QCOMPARE(r.state(), variables + preset);
         QCOMPARE(r.lists[1]->itemText(2), QStringLiteral("  1,200bps"));
+        // Each port says where its COMn entry leads.
+        QCOMPARE(r.lists[0]->itemData(3, Qt::ToolTipRole).toString(),
+                 describeComEntry(inspectComEntry(4, r.define.AppDir)));
         for (int i = 0; i < 4; ++i)
             r.lists[i]->setCurrentIndex(choose[i]);
         if (how.startsWith("Cmd"))
@@ -86,50 +89,27 @@ private slots:
         QCOMPARE(r.state(), expected + (cancelled ? preset : choose));
     }
 
-    void portToolTips()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral("COM1"))));
-        QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath(QStringLiteral("COM2"))));
-        Define define;
-        define.AppDir = dir.path();
-        DlgIFSet dlg(define);
-        const QComboBox *port = dlg.findChild<QComboBox *>(QStringLiteral("CboPort"));
-        QCOMPARE(port->itemText(0), QStringLiteral(" COM1:"));
-        QCOMPARE(port->itemData(0, Qt::ToolTipRole).toString(),
-                 QStringLiteral("COM1 → /dev/null, present"));
-        QCOMPARE(port->itemData(1, Qt::ToolTipRole).toString(),
-                 "COM2 → " + dir.filePath("gone") + ", which does not exist");
-    }
-
-    // The real boxes: text, title, icon and the one OK button.
-    void messageBoxes_data()
-    {
-        QTest::addColumn<bool>("warning");
-        QTest::newRow("warning") << true;
-        QTest::newRow("message") << false;
-    }
+    // The real boxes: title, text, informative text, icon and the one OK button.
     void messageBoxes()
     {
-        QFETCH(bool, warning);
         MessageBoxPrompter prompter;
-        QString seen;
-        QTimer::singleShot(0, [&] {
+        QStringList seen;
+        const auto look = [&seen] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
-            seen =
-                QStringList{box->windowTitle(), box->text(), box->informativeText(),
-                            QString::number(box->icon()), QString::number(box->standardButtons())}
-                    .join(u'|');
+            seen << QStringList{box->windowTitle(), box->text(), box->informativeText(),
+                                QString::number(box->icon()),
+                                QString::number(box->standardButtons())}
+                        .join(u'|');
             box->button(QMessageBox::Ok)->click();
-        });
-        if (warning)
-            prompter.warning(QStringLiteral("Port Error!"),
-                             QStringLiteral("Port is already opened."), QStringLiteral("why"));
-        else
-            prompter.message(QStringLiteral("Version Information"), QStringLiteral("Velodisp"));
-        QCOMPARE(seen, warning ? QStringLiteral("Port Error!|Port is already opened.|why|2|1024")
-                               : QStringLiteral("Version Information|Velodisp||0|1024"));
+        };
+        QTimer::singleShot(0, look);
+        prompter.warning(QStringLiteral("Port Error!"), QStringLiteral("Port is already opened."),
+                         QStringLiteral("why"));
+        QTimer::singleShot(0, look);
+        prompter.message(QStringLiteral("Version Information"), QStringLiteral("Velodisp"));
+        QCOMPARE(seen, QStringList({"Port Error!|Port is already opened.|why|2|1024",
+                                    "Version Information|Velodisp||0|1024"}));
     }
 };
 

@@ -53,8 +53,7 @@ class TestDisplayDecoder : public QObject
     Q_OBJECT
 
 private slots:
-    // Bytes sent to a display that already holds other values: the log (when given) and the
-    // whole state after them, so every item is seen to change its own field only.
+    // Bytes sent to a display that holds other values: the log (when given) and the whole state.
     void decode_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -114,21 +113,13 @@ private slots:
             {"set-up: Code Page PC437(USA,Std-EUR)", "set-up: Code Page Windows code", "FF clear",
              "text: € Š", "CR", "LF", "text: C"},
             "€ Š|C 1,1 O", "1 9 0 0 7 UP|LOW");
-        // PoleSet's own sequences. A full bottom line stays in view until the next character
-        // scrolls it up.
+        // A full bottom line stays in view until the next character scrolls it up.
         const QByteArray full = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
         const QByteArray scroll = raw(scrollScript(1), 1) + '\f';
         row("scroll full", scroll + full, {}, "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 1,20 S");
-        // Leaving scroll mode past the bottom line's end wraps to the top.
-        row("scroll full, overwrite", scroll + full + "\x1f\x01", {},
-            "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 0,0 O");
         // Overwrite wraps to the top, and LF from the bottom line goes up, column kept.
         row("overwrite", scroll + raw(overwriteScript(1), 1) + '\f' + full + "xy\r\nCD\nE", {},
             "xyE3456789ABCDEFGHIJ|CDMNOPQRSTUVWXYZabcd 0,3 O");
-        row("native scroll moves up, overwrite",
-            setupBytes(SetupEmulation, 0) + raw(scrollScript(0), 1) + '\f' + full + "xy\r\nE" +
-                raw(overwriteScript(0), 1),
-            {}, "xy|E 1,0 O", "0 0 0 0 7 UP|LOW");
     }
     void decode()
     {

@@ -6,12 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <limits>
+#include <optional>
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -46,7 +46,7 @@ QByteArray ini(QByteArray body)
 QByteArray fileBytes(const QString &path)
 {
     QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : "";
 }
 
 const QDateTime Stamp(QDate(2026, 3, 7), QTime(9, 5, 4));
@@ -56,34 +56,21 @@ const QDateTime Stamp(QDate(2026, 3, 7), QTime(9, 5, 4));
 struct ClosedDirectory
 {
     QByteArray path;
-    bool immutable = false;
-    bool ok = false;
+    bool immutable = setImmutable(FS_IMMUTABLE_FL);
+    bool ok = immutable || (::geteuid() != 0 && ::chmod(path.constData(), 0555) == 0);
 
-    explicit ClosedDirectory(const QString &dir)
-        : path(QFile::encodeName(dir))
-    {
-        if (path.isEmpty())
-            return;
-        immutable = setImmutable(true);
-        ok = immutable || (::geteuid() != 0 && ::chmod(path.constData(), 0555) == 0);
-    }
     ~ClosedDirectory()
     {
-        if (immutable)
-            setImmutable(false);
-        else if (ok)
-            ::chmod(path.constData(), 0755);
+        immutable ? void(setImmutable(0)) : void(::chmod(path.constData(), 0755));
     }
-    bool setImmutable(bool on) const
+    bool setImmutable(int flag) const
     {
         const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
         int flags = 0;
         bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        flags = (flags & ~FS_IMMUTABLE_FL) | flag;
         done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return done;
+        return (fd < 0 || ::close(fd) == 0) && done;
     }
 };
 
@@ -101,7 +88,6 @@ private slots:
         QTest::addColumn<int>("byte"); // -1: out of range for a byte setting
         QTest::newRow("blanks and tabs inside") << QByteArray("1 2\t3") << 123.0 << 123;
         QTest::newRow("D exponent, 2.5 to even") << QByteArray("25 d - 1") << 2.5 << 2;
-        QTest::newRow("exponent without digits") << QByteArray("7E+x") << 7.0 << 7;
         QTest::newRow("hex") << QByteArray("&hFf") << 255.0 << 255;
         QTest::newRow("octal stops at 8") << QByteArray("&O178") << 15.0 << 15;
         QTest::newRow("sign before hex") << QByteArray("-&H10") << 0.0 << 0;
@@ -109,16 +95,14 @@ private slots:
         QTest::newRow("255.5 out") << QByteArray("255.5") << 255.5 << -1;
         QTest::newRow("huge exponent") << QByteArray("1E99999999999999999999") << qInf() << -1;
         QTest::newRow("million nines") << QByteArray(1'000'000, '9') << qInf() << -1;
-        QTest::newRow("plus sign") << QByteArray("+12") << 12.0 << 12;
         QTest::newRow("leading and trailing zeros") << QByteArray("0012.50") << 12.5 << 12;
         QTest::newRow("minus, rounds to 0") << QByteArray("-0.4") << -0.4 << 0;
         QTest::newRow("no digit before the point") << QByteArray(".5") << 0.5 << 0;
         QTest::newRow("zeros after the point") << QByteArray("0.000123e4") << 1.23 << 1;
-        QTest::newRow("negative") << QByteArray("-1") << -1.0 << -1;
         QTest::newRow("256 out") << QByteArray("256") << 256.0 << -1;
+        QTest::newRow("plus sign") << QByteArray("+12") << 12.0 << 12;
         QTest::newRow("underflow") << QByteArray("1e-400") << 0.0 << 0;
         QTest::newRow("& of no kind") << QByteArray("&x12") << 0.0 << 0;
-        QTest::newRow("no number") << QByteArray("e5") << 0.0 << 0;
         QTest::newRow("two-digit exponent") << QByteArray("3E10") << 3e10 << -1;
         QTest::newRow("900 digits") << "1" + QByteArray(850, '0') + "1e-851" << 1.0 << 1;
     }
@@ -143,10 +127,7 @@ private slots:
         QCOMPARE(toAnsi(fromAnsi(all)), all);
         // U+0080 and U+009F are no Windows-1252 characters; U+00A0 and U+00FF are.
         QCOMPARE(toAnsi(u"\u0080\u009f\u00a0\u00ff\u20ac"), QByteArray("??\xa0\xff\x80"));
-        QStringDecoder reference("windows-1252");
-        if (!reference.isValid())
-            QSKIP("no Windows-1252 decoder on this host to compare with");
-        QCOMPARE(fromAnsi(all), reference.decode(all));
+        QCOMPARE(fromAnsi("\x80\x81\x9f\xa0"), QString::fromUtf16(u"\u20ac\u0081\u0178\u00a0"));
     }
 
     void readSettings_data()
@@ -155,9 +136,9 @@ private slots:
         QTest::addColumn<Define>("expected");
         QTest::newRow("empty file") << QByteArray() << Define{};
         QTest::newRow("header short") << QByteArray("POLESE\r\nPort= 3") << Define{};
-        QTest::newRow("highest valid values")
-            << ini("Port= 4|INChar= 15|CodePage= 9|Emulation= ESC/POS ")
-            << Define{.ComPort = 4, .DspINChar = 15, .DspCodePage = 9, .DspEmulation = 1};
+        QTest::newRow("highest valid values, then port 5")
+            << ini("Port= 4|INChar= 15|CodePage= 9|Emulation= ESC/POS |Port= 5")
+            << Define{.DspINChar = 15, .DspCodePage = 9, .DspEmulation = 1};
         // Out-of-range values read as the key's invalid value; the lines after them still count.
         QTest::newRow("too large")
             << ini("Port= 2|Baud= 4800|BitLen= 7|INChar= 3|CodePage= 3|Parity=O|Emulation=ESC/POS|"
@@ -168,8 +149,6 @@ private slots:
             << ini("Port= 3|Baud= 4800|BitLen= 7|INChar= 3|Port= 0|Baud= 110|BitLen= -1|"
                    "INChar= -1|Parity= e |Lower==x=")
             << Define{.ComParity = 1, .DspCommunication = 2, .DspLowerLine = "=x="};
-        QTest::newRow("ports 4 and 5")
-            << ini("Port= 4|INChar= 2|Port= 5") << Define{.DspINChar = 2};
         QTest::newRow("keys: any case, last wins, others ignored")
             << ini("PORT= 4|pOrT= 2|Port =3|=Port= 3|Port 3| Port=3") << Define{.ComPort = 2};
         QTest::newRow("lone CR and LF endings")
@@ -205,7 +184,7 @@ private slots:
         const QString upper = QString::fromUtf16(u" Hi=there\r\nPort= 3 caf\u00E9\U0001F600\u0416");
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
         const Define d{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), 1, true};
-        QVERIFY(SaveSettings(d, nullptr, QDateTime(QDate(2026, 3, 7), QTime(9, 5, 4))));
+        QVERIFY(SaveSettings(d, nullptr, Stamp));
         // The display's baud and format are never written.
         QCOMPARE(fileBytes(settingsFilePath(d)),
                  "PoleSet   03-07-2026  09:05:04\r\nPort= 4\r\nBaud= 38400\r\nParity=E\r\n"
@@ -225,8 +204,8 @@ private slots:
         QTemporaryDir dir;
         const Define old{.ComPort = 2, .DspUpperLine = QString(300, u'u'), .AppDir = dir.path()};
         QVERIFY(SaveSettings(old));
-        ClosedDirectory closed(closedDirectory ? dir.path() : QString());
-        if (closedDirectory && !closed.ok)
+        std::optional<ClosedDirectory> closed;
+        if (closedDirectory && !closed.emplace(QFile::encodeName(dir.path())).ok)
             QSKIP("this file system cannot make a directory refuse new files");
         // A shorter text leaves no tail of the old one.
         const Define now{.ComPort = 3, .AppDir = dir.path()};

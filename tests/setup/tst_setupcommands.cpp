@@ -20,8 +20,6 @@ private slots:
         QTest::newRow("INChar 15 is '?'") << int(SetupINChar) << 15 << "" << QByteArray("S?");
         QTest::newRow("N-8-1 is '1'") << int(SetupCommunication) << 0 << "" << QByteArray("P1");
         QTest::newRow("no selection") << int(SetupINChar) << -1 << "" << QByteArray();
-        QTest::newRow("communication 6") << int(SetupCommunication) << 6 << "" << QByteArray();
-        QTest::newRow("baud 8") << int(SetupBaud) << 8 << "" << QByteArray();
         QTest::newRow("item 7") << 7 << 0 << "" << QByteArray();
         QTest::newRow("STX ETX DEL smuggled")
             << int(SetupUpperLine) << 0 << "A\2B\3\x7F" << QByteArray("L1A?B??");
@@ -52,7 +50,6 @@ private slots:
         for (const QString &page : print.mid(4, 14))
             pages += hexTextToBytes(page).sliced(1) + (page.startsWith("0C") ? "" : "!");
         QCOMPARE(pages, codes);
-        QCOMPARE(characterPage(10), QStringLiteral("0CA0A1A2A3A4A5A6A7A8A9AAABACADAEAF"));
         QVERIFY(characterPage(1).isEmpty() && characterPage(16).isEmpty());
         QVERIFY(print.value(3).endsWith(bytesToHexText(SupportAddress)));
         QCOMPARE((QStringList{testPrintScript().status, initScript().status, scrollScript(1).status,

@@ -17,17 +17,9 @@ public:
         if (clock)
             std::erase(clock->m_timers, this);
     }
-    void setInterval(int ms) override
-    {
-        m_interval = ms;
-        restart();
-    }
+    void setInterval(int ms) override { restart(m_enabled, ms); }
     int interval() const override { return m_interval; }
-    void setEnabled(bool enabled) override
-    {
-        m_enabled = enabled;
-        restart();
-    }
+    void setEnabled(bool enabled) override { restart(enabled, m_interval); }
     bool isEnabled() const override { return m_enabled && m_interval > 0; }
     void setCallback(std::function<void()> onTick) override { m_onTick = std::move(onTick); }
 
@@ -40,7 +32,12 @@ public:
     FakeClock *clock;
 
 private:
-    void restart() { m_next = clock ? clock->m_now + m_interval / 1000.0 : 0; }
+    void restart(bool enabled, int ms)
+    {
+        m_enabled = enabled;
+        m_interval = ms;
+        m_next = clock ? clock->m_now + ms / 1000.0 : 0;
+    }
     int m_interval = 0;
     bool m_enabled = false;
     double m_next = 0;
@@ -60,7 +57,7 @@ std::unique_ptr<ClockTimer> FakeClock::makeTimer()
 
 void FakeClock::waitProcessingEvents(double deadline)
 {
-    waits.push_back({m_now, deadline});
+    waitDeadlines.push_back(deadline);
     const quint64 interruptions = m_interruptions;
     for (;;) {
         QCoreApplication::processEvents();

@@ -19,34 +19,26 @@ public:
     void nap(double seconds) override
     {
         m_now += seconds;
-        m_napped += seconds;
+        napped += seconds;
     }
     void interruptWaits() override { ++m_interruptions; }
     std::unique_ptr<ClockTimer> makeTimer() override;
 
-    // Runs `action` when virtual time reaches `at` inside a wait (or advance()).
-    void schedule(double at, std::function<void()> action) { m_actions.emplace(at, action); }
+    // Runs `action` when `seconds` of virtual time have passed, inside a wait (or advance()).
     void scheduleIn(double seconds, std::function<void()> action)
     {
-        schedule(m_now + seconds, std::move(action));
+        m_actions.emplace(m_now + seconds, std::move(action));
     }
     // Lets `seconds` of virtual time pass, as the idle event loop would.
     void advance(double seconds) { waitProcessingEvents(m_now + seconds); }
 
-    // Every waitProcessingEvents call: its start and its deadline.
-    struct Wait
-    {
-        double start;
-        double deadline;
-    };
-    std::vector<Wait> waits;
-    double nappedSeconds() const { return m_napped; }
+    std::vector<double> waitDeadlines; // of every waitProcessingEvents call
+    double napped = 0;
 
     class Timer;
 
 private:
     double m_now = 1000.0; // arbitrary: nothing may rely on time starting at zero
-    double m_napped = 0;
     quint64 m_interruptions = 0;
     std::multimap<double, std::function<void()>> m_actions;
     std::vector<Timer *> m_timers;
