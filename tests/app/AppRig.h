@@ -44,7 +44,6 @@ struct AppRig
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
-    // Creates the window and runs its start-up; the window is not shown.
     bool load()
     {
         window = std::make_unique<FrmMain>(define, port, clock, prompter);

@@ -41,7 +41,6 @@ class TestDialogs : public QObject
     Q_OBJECT
 
 private slots:
-    // Each row closes the dialog the way its name says.
     void closing_data()
     {
         QTest::addColumn<Ints>("variables"); // ComPort, ComBaud, ComParity, ComBitLen
@@ -71,6 +70,7 @@ private slots:
         Rig r(variables);
         QCOMPARE(r.state(), variables + preset);
         QCOMPARE(r.lists[1]->itemText(2), QStringLiteral("  1,200bps"));
+        QVERIFY(r.dlg.findChild<QPushButton *>("CmdSet")->isDefault());
         // Each port says where its COMn entry leads.
         QCOMPARE(r.lists[0]->itemData(3, Qt::ToolTipRole).toString(),
                  describeComEntry(inspectComEntry(4, r.define.AppDir)));

@@ -11,7 +11,6 @@ private slots:
     {
         QTest::addColumn<int>("failing"); // texts that fail before the display takes bytes again
         QTest::newRow("display present") << 0;
-        QTest::newRow("first text fails") << 1;
         QTest::newRow("every text fails") << 19;
     }
     void testPrint()

@@ -90,9 +90,9 @@ private slots:
             "| 1,0 O");
         // A control byte after ESC or US starts something of its own; a FF before a STX
         // without ENQ was plain text after all.
-        row("unknown bytes", QByteArray::fromHex("41 08 42 1B 78 1F 05 1B 0C 02 41"),
-            {"text: A", "unknown: 08", "text: B", "unknown: 1B 78", "unknown: 1F", "unknown: 05",
-             "unknown: 1B", "FF clear", "unknown: 02", "text: A"},
+        row("unknown bytes", QByteArray::fromHex("41 08 42 1B 78 1B 20 1F 05 1B 0C 02 41"),
+            {"text: A", "unknown: 08", "text: B", "unknown: 1B 78", "unknown: 1B 20", "unknown: 1F",
+             "unknown: 05", "unknown: 1B", "FF clear", "unknown: 02", "text: A"},
             "A| 0,1 O");
         // A frame cut by the next is dropped, and the payload is bounded: what follows the bound
         // is read afresh and the next frame seen.
@@ -106,6 +106,10 @@ private slots:
              "text: " + QByteArray(10000 - 257, 'A'), "set-up: Baud rate 300bps", "FF clear",
              "text: OK", "unknown set-up frame: 0C 02 05 50 37 03"},
             "| 0,0 O", "1 0 0 0 5 UP|LOW");
+        row("resets",
+            framed(resetItemPayload(ResetUpperLine)) + framed(resetItemPayload(ResetLowerLine)),
+            {"reset: Clear upper line data message", "reset: Clear lower line data message"},
+            "| 0,0 O", "1 0 0 0 7 |");
         row("page 0x80 PC437", raw(testPrintScript(), 11), {}, "ÇüéâäàåçêëèïîìÄÅ| 0,16 O");
         // Both drawn code pages, then a line break; a blank is text.
         row("page 0x80 Windows",

@@ -29,7 +29,7 @@ private slots:
         w.CboBaud->setCurrentIndex(7); // 19,200bps, the PC port following
         w.CmdSend->click();
         clock.advance(0.5);
-        QCOMPARE(pty.speed(), 19200);
+        QCOMPARE(pty.lineSpeed(), 19200);
         // Hang the line up in the settle wait of the third text.
         clock.scheduleIn(2 * 2.0 + 1.0, [&] {
             pty.readAvailable(20);
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(again.linkAs(dir.path()));
         clock.advance(0.5);
         QVERIFY(port.portOpen() && w.CmdSend->isVisibleTo(&w));
-        QCOMPARE(again.speed(), 19200);
+        QCOMPARE(again.lineSpeed(), 19200);
         w.MenuInit->trigger();
         QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
         QVERIFY(prompter.boxes.size() == 16);

@@ -10,7 +10,6 @@ class TestLink : public QObject
 {
     Q_OBJECT
 
-    // The link over an open fake port at 9600,N,8,1.
     struct Rig
     {
         Define define;

@@ -27,6 +27,7 @@ private slots:
     void settingsTakeEffect()
     {
         Rig rig;
+        QCOMPARE(rig.pty.lineSpeed(), 9600); // before any settings are given
         for (const char *bad : {"9600,N,8", "0,N,8,1", "9600,X,8,1", "9600,N,9,1", "9600,N,8,2"})
             QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setSettings(QLatin1String(bad)));
         QCOMPARE(rig.port.settings(), QStringLiteral("9600,N,8,1"));
@@ -35,7 +36,7 @@ private slots:
         rig.port.setSettings(QStringLiteral("4800,O,7,1"));
         QVERIFY(!rig.port.portOpen());
         rig.port.setPortOpen(true);
-        QCOMPARE(rig.pty.speed(), 4800);
+        QCOMPARE(rig.pty.lineSpeed(), 4800);
         QCOMPARE(serial(rig.port).parity(), QSerialPort::OddParity);
         QCOMPARE(serial(rig.port).dataBits(), QSerialPort::Data7);
     }
@@ -54,6 +55,16 @@ private slots:
         }
         QCOMPARE(failure, pts + ": " + pts + " is busy: another program holds it");
         QVERIFY(!other.portOpen() && rig.port.output(0x41) && rig.pty.readAvailable(20) == "A");
+    }
+
+    void farSideClosesMidSend()
+    {
+        Rig rig;
+        rig.pty.hangUp();
+        QVERIFY(rig.port.portOpen() && !rig.port.output(0x41));
+        // Closed for good, its descriptor as well.
+        QVERIFY(!rig.port.portOpen() && !serial(rig.port).isOpen() && !rig.port.dsrHolding());
+        QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setPortOpen(true));
     }
 
     void fullQueueIsNotAVanishedPort()
@@ -75,6 +86,11 @@ private slots:
             got += rig.pty.readAvailable();
         }
         QVERIFY(got == sent && rig.port.outBufferCount() == 0 && rig.port.portOpen());
+        // Emptied on request, full again: what is still queued is dropped.
+        while (got.size() < (2 << 20) && rig.port.outBufferCount() == 0 && rig.port.output(0x55))
+            got += 'U';
+        rig.port.clearOutBuffer();
+        QCOMPARE(rig.port.outBufferCount(), 0);
     }
 };
 

@@ -79,9 +79,9 @@ private slots:
     {
         // No COM1 entry: the built-in port, never opened on its own unless it was open before.
         QTemporaryDir empty;
-        QVERIFY(!comDeviceAvailable(1, empty.path(), QString(), m_root.path()));
-        QVERIFY(!comDeviceAvailable(1, empty.path(), "/dev/null", m_root.path()));
-        QVERIFY(comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
+        QVERIFY(!comDeviceAvailable(1, empty.path(), QString(), m_root.path()) &&
+                !comDeviceAvailable(1, empty.path(), "/dev/null", m_root.path()) &&
+                comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
         // A COM1 entry that leads nowhere stands for an adapter, not for the built-in port.
         QVERIFY(QFile::link(empty.filePath("gone"), empty.filePath("COM1")));
         QVERIFY(!comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));

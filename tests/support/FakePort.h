@@ -42,7 +42,6 @@ public:
     int outBufferCount() override { return m_open && stalled ? 1 : 0; }
     bool output(quint8 byte) override;
 
-    // Knobs.
     bool dsr = true;
     bool stalled = false;              // the output queue never empties
     std::optional<QString> refuseOpen; // the reason the next opens fail with
@@ -62,11 +61,7 @@ public:
             out += b.value;
         return out;
     }
-    void forget()
-    {
-        bytes.clear();
-        events.clear();
-    }
+    void forget() { bytes.clear(), events.clear(); }
 
 private:
     int m_commPort = 1;

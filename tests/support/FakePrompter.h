@@ -18,11 +18,11 @@ public:
     };
     void warning(const QString &title, const QString &text, const QString &informative) override
     {
-        show({true, title, text, informative});
+        onBox(boxes.emplace_back(Box{true, title, text, informative}));
     }
     void message(const QString &title, const QString &text) override
     {
-        show({false, title, text, {}});
+        onBox(boxes.emplace_back(Box{false, title, text, {}}));
     }
     QStringList titles() const
     {
@@ -34,11 +34,4 @@ public:
 
     std::vector<Box> boxes;
     std::function<void(const Box &)> onBox = [](const Box &) {};
-
-private:
-    void show(const Box &box)
-    {
-        boxes.push_back(box);
-        onBox(box);
-    }
 };

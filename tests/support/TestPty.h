@@ -1,26 +1,19 @@
 #pragma once
 
+#include "ComLink.h"
 #include "PseudoTerminal.h"
 
 #include <QDir>
-#include <QFile>
 
-// The simulator's pseudo-terminal as a test's serial line: the program opens the slave (usually
-// through a COMn link), the test reads what arrives on the master and can hang the line up.
+// The simulator's pseudo-terminal as a test's serial line, linked as COM1 the simulator's way:
+// the program opens the slave, the test reads the master and can hang the line up.
 struct TestPty : PseudoTerminal
 {
-    TestPty() { m_valid = open(&m_error); }
-    bool isValid() const { return m_valid; }
-    // Makes `dir`/COMn a symbolic link to the slave.
-    bool linkAs(const QString &dir, int port = 1) const
+    QString error;
+    bool valid = open(&error);
+    bool linkAs(const QString &dir)
     {
-        const QString link = QDir(dir).filePath(QStringLiteral("COM%1").arg(port));
-        QFile::remove(link);
-        return QFile::link(slavePath(), link);
+        return valid &&
+               claimComLink(QDir(dir).filePath(QStringLiteral("COM1")), slavePath(), &error);
     }
-    int speed() const { return lineSpeed(); }
-
-private:
-    bool m_valid;
-    QString m_error;
 };
