@@ -2,7 +2,6 @@
 #include "TestPty.h"
 
 #include <QDeadlineTimer>
-#include <QFile>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QtTest>
