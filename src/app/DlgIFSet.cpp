@@ -3,6 +3,7 @@
 #include "Define.h"
 #include "SerialDevices.h"
 #include "UiMetrics.h"
+#include "Widgets.h"
 #include "WindowPlacement.h"
 
 #include <QComboBox>
@@ -77,6 +78,7 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
                           Qt::MSWindowsFixedSizeDialogHint)
     , m_define(define)
 {
+    installAccessibleInterfaces();
     setWindowTitle(QStringLiteral("Interface Set"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
     setFont(centuryFont(11.25));
@@ -114,6 +116,11 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
     LblBaud = makeLabel(this, "LblBaud", QStringLiteral("Baud rate"), 1575, 960);
     LblParity = makeLabel(this, "LblParity", QStringLiteral("Parity"), 1575, 1560);
     LblBitLen = makeLabel(this, "LblBitLen", QStringLiteral("Bit Length"), 1575, 2160);
+    // A screen reader names each list after its label.
+    LblPort->setBuddy(CboPort);
+    LblBaud->setBuddy(CboBaud);
+    LblParity->setBuddy(CboParity);
+    LblBitLen->setBuddy(CboBitLen);
 
     CmdSet = new QPushButton(QStringLiteral("Set"), this);
     CmdSet->setObjectName(QStringLiteral("CmdSet"));

@@ -156,7 +156,9 @@ FrmMain::FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prom
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    installAccessibleInterfaces();
     createControls();
+    nameControls();
     createMenus();
     // A fixed single border: the window manager can neither resize nor maximise the window.
     layout()->setSizeConstraint(QLayout::SetFixedSize);

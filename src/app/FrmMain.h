@@ -119,6 +119,10 @@ protected:
 private:
     void createControls();
     void createMenus();
+    // Accessible names and descriptions: what each control is, as a screen reader says it.
+    void nameControls();
+    // The link pictures say whether the link is up; a change is announced.
+    void showLinkState(bool up);
     void connectHandlers();
     void Form_Unload();
     void showLinkDownLook();

@@ -72,6 +72,7 @@ void FrmMain::TmrStat_Timer()
         for (QAction *item : {MenuTest, MenuInit, MenuDemo})
             item->setEnabled(true);
         status = QStringLiteral("Communication OK");
+        showLinkState(true);
     } else {
         ImgArrow[m_define.ArrowIndex]->hide();
         LineX1->show();
@@ -80,6 +81,7 @@ void FrmMain::TmrStat_Timer()
         for (QAction *item : {MenuTest, MenuInit, MenuDemo})
             item->setEnabled(false);
         status = QStringLiteral("Communication NG");
+        showLinkState(false);
     }
     if (!LinkStatusShown)
         ShowStatus(status);

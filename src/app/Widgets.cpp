@@ -1,6 +1,11 @@
 #include "Widgets.h"
 
+#include <QAbstractItemView>
+#include <QAccessibleWidget>
+#include <QComboBox>
 #include <QPainter>
+
+#include <utility>
 
 PictureBox::PictureBox(QWidget *parent)
     : QWidget(parent)
@@ -16,12 +21,15 @@ void PictureBox::clear()
 {
     m_lines.clear();
     update();
+    setAccessibleName(QString());
 }
 
 void PictureBox::print(const QString &line)
 {
     m_lines << line;
     update();
+    // What is printed is what the panel says to a screen reader.
+    setAccessibleName(m_lines.join(u' ').simplified());
 }
 
 void PictureBox::paintEvent(QPaintEvent *)
@@ -85,4 +93,71 @@ void LineShape::paintEvent(QPaintEvent *)
         painter.drawLine(r.topLeft(), r.bottomRight());
     else
         painter.drawLine(r.topRight(), r.bottomLeft());
+}
+
+namespace {
+
+// A drop-down list as Qt presents it (its popup list the one child, the same actions), except that
+// the name says what the list chooses: its accessible name or its buddy label, and only failing
+// both the current item, which always stays the value.
+class ListAccessible : public QAccessibleWidget
+{
+public:
+    explicit ListAccessible(QComboBox *list)
+        : QAccessibleWidget(list, QAccessible::ComboBox)
+    {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Value)
+            return list()->currentText();
+        const QString text = QAccessibleWidget::text(t);
+        return text.trimmed().isEmpty() && t == QAccessible::Name ? list()->currentText() : text;
+    }
+    int childCount() const override { return 1; }
+    QAccessibleInterface *child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(list()->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child && child->object() == list()->view() ? 0 : -1;
+    }
+    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    void doAction(const QString &action) override
+    {
+        if (action != showMenuAction() && action != pressAction())
+            return;
+        if (list()->view()->isVisible())
+            list()->hidePopup();
+        else
+            list()->showPopup();
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
+private:
+    QComboBox *list() const { return static_cast<QComboBox *>(widget()); }
+};
+
+QAccessibleInterface *accessibleInterface(const QString &, QObject *object)
+{
+    // Asked once per class up the object's hierarchy: answer at the first, the most derived.
+    auto *list = qobject_cast<QComboBox *>(object);
+    if (list && !list->isEditable())
+        return new ListAccessible(list);
+    if (auto *box = dynamic_cast<PictureBox *>(object))
+        return new QAccessibleWidget(box, QAccessible::StaticText);
+    if (auto *line = dynamic_cast<LineShape *>(object))
+        return new QAccessibleWidget(line, QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibleInterfaces()
+{
+    static bool installed = false;
+    if (!std::exchange(installed, true))
+        QAccessible::installFactory(accessibleInterface);
 }

@@ -5,6 +5,12 @@
 #include <QStringList>
 #include <QWidget>
 
+// Gives Qt's accessibility the interfaces it lacks for this program's widgets: drop-down lists
+// named after what they choose (Qt on Linux names a list by its current item and leaves the rest
+// to label relations that option-button rows cannot give), the printed panel as text and the
+// drawn lines as graphics. Call it before the first widget is built; calling it again is harmless.
+void installAccessibleInterfaces();
+
 // A panel printed into line by line, like a classic picture box. It keeps what was printed
 // and draws it again on every repaint until it is cleared.
 class PictureBox : public QWidget

@@ -69,15 +69,19 @@ struct AppRig
             arrow = shown(window->ImgArrow[i]) ? (arrow == -1 ? i : -2) : arrow;
         return arrow;
     }
-    // 1 for the link-up look, 0 for the link-down look, -1 for a mixture.
+    // 1 for the link-up look, 0 for the link-down look, -1 for a mixture. A screen reader hears
+    // the look from the display's picture.
     int look() const
     {
         const FrmMain &w = *window;
+        const QString heard =
+            QAccessible::queryAccessibleInterface(w.ImgPole)->text(QAccessible::Name);
         const bool items[] = {shown(w.CmdSend),        w.MenuTest->isEnabled(),
                               w.MenuInit->isEnabled(), w.MenuDemo->isEnabled(),
-                              !shown(w.LineX1),        !shown(w.LineX2)};
+                              !shown(w.LineX1),        !shown(w.LineX2),
+                              heard == "Link up"};
         const int up = int(std::count(std::begin(items), std::end(items), true));
-        return up == 6 ? 1 : up == 0 && shownArrow() == -1 ? 0 : -1;
+        return up == 7 ? 1 : up == 0 && shownArrow() == -1 && heard == "Link down" ? 0 : -1;
     }
     static QByteArray framed(const QString &payload) { return hexTextToBytes(SetupFrame(payload)); }
     static QByteArray closingFrame() { return framed(QStringLiteral("0B526561647921")); }

@@ -89,6 +89,22 @@ private slots:
         QCOMPARE(r.state(), expected + (cancelled ? preset : choose));
     }
 
+    // A screen reader names each list after its label, through the name and the label relation;
+    // the value is the item shown.
+    void listsNamedByLabels()
+    {
+        Rig r({2, 19200, 1, 7});
+        QStringList heard;
+        for (QComboBox *list : r.lists) {
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(list);
+            const auto labels = iface->relations(QAccessible::Label);
+            heard << iface->text(QAccessible::Name) + '|' + iface->text(QAccessible::Value) + '|' +
+                         (labels.size() == 1 ? labels[0].first->text(QAccessible::Name) : "?");
+        }
+        QCOMPARE(heard, QStringList({"Port No.| COM2:|Port No.", "Baud rate| 19,200bps|Baud rate",
+                                     "Parity| Even|Parity", "Bit Length| 7bit|Bit Length"}));
+    }
+
     // The real boxes: title, text, informative text, icon and the one OK button.
     void messageBoxes()
     {

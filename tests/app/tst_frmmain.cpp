@@ -114,6 +114,88 @@ private slots:
                                     "Init &Display", "-", "E&xit", "&Help", "&Version"}));
     }
 
+    // What a screen reader finds after start-up: each control's name, role and value.
+    void accessibleNames_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("value");
+        const auto row = [](const char *control, const char *name, QAccessible::Role role,
+                            const char *value = "") {
+            QTest::newRow(control) << QString::fromLatin1(control) << QString::fromLatin1(name)
+                                   << int(role) << QString::fromLatin1(value);
+        };
+        row("CboINChr", "International Character", QAccessible::ComboBox, " Germany");
+        row("CboCodePage", "Code Page", QAccessible::ComboBox, " PC437(USA,Std-EUR)");
+        row("CboEmulation", "Command Emulation", QAccessible::ComboBox, " T3150-LC");
+        row("CboCommunication", "Communication", QAccessible::ComboBox, " E-7-1");
+        row("CboBaud", "Baud rate", QAccessible::ComboBox, " 19,200bps");
+        row("TxtUpperLine", "Upper line message", QAccessible::EditableText, "Hi");
+        row("TxtLowerLine", "Lower line message", QAccessible::EditableText);
+        row("FraPoleSet", "System Set", QAccessible::Grouping);
+        row("FraResROM", "Reset EEPROM", QAccessible::Grouping);
+        row("OptSetSel(5)", "Communication", QAccessible::RadioButton);
+        row("OptReset(2)", "Clear lower line data message", QAccessible::RadioButton);
+        row("ChkSetTerm", "Set Communication after Sent data", QAccessible::CheckBox);
+        row("CmdSend", "Send", QAccessible::Button);
+        row("PicIFStat", "COM2: 19200bps E - 7 - 1", QAccessible::StaticText);
+        row("ImgPC", "PC", QAccessible::Graphic);
+        row("ImgPole", "Link up", QAccessible::Graphic);
+        row("LineX1", "Link down", QAccessible::Graphic);
+        row("LblMessage", " Communication OK", QAccessible::StaticText);
+    }
+    void accessibleNames()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, name);
+        QFETCH(int, role);
+        QFETCH(QString, value);
+        AppRig r("PoleSet\r\nPort= 2\r\nBaud= 19200\r\nParity=E\r\nBitLen= 7\r\nINChar= 2\r\n"
+                 "Upper=Hi\r\n");
+        r.loadWithLinkUp();
+        QAccessibleInterface *iface =
+            QAccessible::queryAccessibleInterface(r.w().findChild<QWidget *>(control));
+        QVERIFY(iface);
+        QCOMPARE(iface->text(QAccessible::Name), name);
+        QCOMPARE(int(iface->role()), role);
+        QCOMPARE(iface->text(QAccessible::Value), value);
+    }
+
+    // The main flow as a screen reader follows it: the link picture tells the link's state, which
+    // the status line keeps quiet about once shown, and the menus read as their captions.
+    void accessibleFlow()
+    {
+        AppRig r;
+        QVERIFY(r.load());
+        const auto name = [](QObject *control) {
+            return QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+        };
+        QStringList heard{name(r.w().ImgPole)};
+        r.clock.advance(0.5);
+        heard << name(r.w().ImgPole) << name(r.w().LblMessage);
+        r.w().CmdSend->click();
+        r.clock.advance(0.5);
+        r.port.dsr = false;
+        r.clock.advance(0.5);
+        heard << name(r.w().ImgPole) << name(r.w().LblMessage);
+        QCOMPARE(heard, QStringList({"Link down", "Link up", " Communication OK", "Link down",
+                                     " Communication OK"}));
+        QStringList menu;
+        QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(r.w().menuBar());
+        for (int i = 0; i < bar->childCount(); ++i) {
+            QAccessibleInterface *items = bar->child(i)->child(0);
+            menu << bar->child(i)->text(QAccessible::Name);
+            for (int j = 0; j < items->childCount(); ++j) {
+                if (static_cast<QAction *>(items->child(j)->object())->isVisible())
+                    menu << items->child(j)->text(QAccessible::Name);
+            }
+        }
+        QCOMPARE(menu, QStringList({"File", "Interface Set", "", "Test", "Run Demo", "Init Display",
+                                    "Scroll Display", "Overwrite Display", "", "Exit", "Help",
+                                    "Version"}));
+    }
+
     void portErrorAtStartUp()
     {
         AppRig r;
