@@ -124,6 +124,7 @@ public:
         return child && child->object() == list()->view() ? 0 : -1;
     }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
+    QAccessibleInterface *focusChild() const override { return nullptr; }
     QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
     void doAction(const QString &action) override
     {
