@@ -21,8 +21,8 @@ out="$root/build-ci/uart-check"
 started=$SECONDS
 status=0
 tests/uart/vmlab.sh "$out" sh "$root/tests/uart/guest.sh" "$root/build-ci" \
-    "$root/tests/uart/PoleSet.ini" >"$out.console" 2>&1 || status=$?
+    "$root/tests/uart/setup.ini" >"$out.console" 2>&1 || status=$?
 [ "$status" = 0 ] || { cat "$out.console"; echo "uart-check: the virtual PC's programs failed ($status)"; }
-python3 tests/uart/uartcheck.py "$out" build-ci/src/poleset tests/uart/PoleSet.ini || status=1
+python3 tests/uart/uartcheck.py "$out" build-ci/src/poleset tests/uart/setup.ini || status=1
 echo "uart-check: virtual PC $((SECONDS - started)) s; trace in $out"
 exit "$status"
