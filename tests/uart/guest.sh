@@ -6,6 +6,9 @@
 build=$1
 ini=$2
 mark() { printf "\\00$1" | dd of=/dev/port bs=1 seek=1023 conv=notrunc status=none; }
+# Closing the port leaves DTR and RTS as they are, so only the program's own switching drops
+# them at the shut-down (stty's own open raises both).
+stty -F /dev/ttyS0 -hupcl
 mark 1
 "$build/tests/e2e/tst_endtoend" realUart
 window=$?
