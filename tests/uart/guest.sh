@@ -16,4 +16,6 @@ mark 2
 "$build/src/poleset" --apply "$ini" --port /dev/ttyS0 --line 4800,O,8,1
 apply=$?
 echo "uart-check: tst_endtoend realUart $window, poleset --apply $apply"
+# For a failure: the port's lock files and what the driver said.
+[ "$window$apply" = 00 ] || { ls -la /mnt/job; dmesg | tail -n 5; }
 [ "$window" = 0 ] && [ "$apply" = 0 ]
