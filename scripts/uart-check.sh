@@ -7,6 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+export PYTHONDONTWRITEBYTECODE=1 # no caches in the source tree
 
 # The kernel package's own initramfs is of no use here (the virtual PC boots a small one of
 # its own); as root, skipping it saves a minute of a fresh install.
