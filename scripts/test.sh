@@ -8,6 +8,9 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh ci
 ctest --preset ci -j "$(nproc)"
 
+# The port adapter and --apply over a real serial driver, in a virtual PC (about 70 s).
+scripts/uart-check.sh
+
 scripts/setup.sh sanitize
 ctest --preset sanitize -j "$(nproc)"
 

@@ -1,0 +1,230 @@
+#!/usr/bin/python3
+"""Reads the trace of the virtual PC's UART (tests/uart/vmlab.sh) and checks what PoleSet did
+to the port: the line settings in force at every byte, how the window's steps switch RTS and
+DTR, and the bytes of a whole --apply. Standard library only.
+
+    uartcheck.py OUTDIR POLESET INI
+
+OUTDIR holds uart.log and ttyS0.out of a run of tests/uart/guest.sh; POLESET is the program
+(asked for the frames of INI with --dry-run); INI is the settings file the guest applied.
+The steps are told apart by the numbers the guest writes to the UART's scratch register:
+1 the window over the port adapter, 2 the --apply.
+"""
+
+import re
+import statistics
+import subprocess
+import sys
+from typing import NamedTuple
+
+TRACE = re.compile(
+    r"^\d+@(?P<t>\d+\.\d+):(?:"
+    r"serial_update_parameters baudrate=(?P<baud>\d+) parity='(?P<parity>.)'"
+    r" data=(?P<data>\d+) stop=(?P<stop>\d+)"
+    r"|serial_write write addr 0x(?P<addr>[0-9a-fA-F]+) val 0x(?P<val>[0-9a-fA-F]+))\s*$")
+
+THR, LCR, MCR, SCRATCH = 0, 3, 4, 7
+LCR_DLAB = 0x80  # addresses 0 and 1 are the divisor while it is set
+MCR_DTR, MCR_RTS = 0x01, 0x02
+
+# Step 1, the window over the port adapter (tst_endtoend realUart): the line it opens at with no
+# settings file, and the RTS and DTR states it goes through with the bytes sent in each: Run
+# Demo's texts, RTS off, the framed demo command; Stop Demo's RTS on and its text, the farewell
+# frame; RTS off, then DTR off. The guest's port keeps both lines at a close (-hupcl).
+WINDOW_LINE = (9600, "N", 8, 1)
+WINDOW_SIGNATURE = ("11 [0C44656D6F2E2E2E2E0C] 10 [0C0205440803] 11 [0C53746F702044454D4F21"
+                    "0C02051B40456E64206F6620536574212103] 10 00")
+# Step 2, a whole poleset --apply: the display's line before the set-up (its --line).
+APPLY_FROM = (4800, "O", 8, 1)
+
+
+class Event(NamedTuple):
+    kind: str    # "byte" (to the transmitter), "mcr" (DTR or RTS changed), "mark" (scratch)
+    t: float     # host seconds
+    value: int   # the byte, the modem-control value or the step number
+    line: tuple  # (baud, parity, data bits, stop bits) in force
+    dtr: bool
+    rts: bool
+
+
+def parse_line(text):
+    """One trace line: ("line", t, (baud, parity, data, stop)), ("write", t, address, value),
+    or None for anything else."""
+    m = TRACE.match(text)
+    if not m:
+        return None
+    if m["baud"]:
+        return ("line", float(m["t"]),
+                (int(m["baud"]), m["parity"], int(m["data"]), int(m["stop"])))
+    return ("write", float(m["t"]), int(m["addr"], 16), int(m["val"], 16))
+
+
+def events(lines):
+    """The bytes, modem-line changes and step marks of a trace, each with the line settings
+    and modem lines in force."""
+    line, lcr, dtr, rts = None, 0, False, False
+    out = []
+    for parsed in filter(None, map(parse_line, lines)):
+        if parsed[0] == "line":
+            line = parsed[2]
+            continue
+        _, t, addr, value = parsed
+        if addr == LCR:
+            lcr = value
+        elif addr == THR and not lcr & LCR_DLAB:
+            out.append(Event("byte", t, value, line, dtr, rts))
+        elif addr == MCR and (bool(value & MCR_DTR), bool(value & MCR_RTS)) != (dtr, rts):
+            dtr, rts = bool(value & MCR_DTR), bool(value & MCR_RTS)
+            out.append(Event("mcr", t, value, line, dtr, rts))
+        elif addr == SCRATCH:
+            out.append(Event("mark", t, value, line, dtr, rts))
+    return out
+
+
+def steps(evts):
+    """Step number -> its events, the mark first; events before the first mark are dropped."""
+    out, current = {}, None
+    for e in evts:
+        if e.kind == "mark":
+            current = out.setdefault(e.value, [])
+        if current is not None:
+            current.append(e)
+    return out
+
+
+def signature(step):
+    """The modem-line states a step went through (DTR digit, then RTS) and the bytes sent in
+    each, in hex: "11 [0C41] 10 [0C42] 00"."""
+    tokens, run, state = [], b"", None
+    for e in step + [None]:
+        if e and e.kind == "byte":
+            run += bytes([e.value])
+            continue
+        if run:
+            tokens.append("[%s]" % run.hex().upper())
+            run = b""
+        if e and (e.dtr, e.rts) != state:
+            state = (e.dtr, e.rts)
+            tokens.append("%d%d" % state)
+    return " ".join(tokens)
+
+
+def setting_text(line):
+    return "%d,%s,%d,%d" % line if line else "(none)"
+
+
+def check_line(step, line):
+    """Every byte of the step went out at this line."""
+    wrong = {setting_text(e.line) for e in step if e.kind == "byte"} - {setting_text(line)}
+    return ["bytes went out at %s, not %s" % (", ".join(sorted(wrong)), setting_text(line))
+            ] if wrong else []
+
+
+def ini_line(ini_text):
+    """The PC line a settings file sets up: (baud, parity, data bits, stop bits)."""
+    values = dict(re.findall(r"^(\w+)=\s*(\S+)", ini_text, re.M))
+    return (int(values["Baud"]), values["Parity"], int(values["BitLen"]), 1)
+
+
+def apply_frames(dry_run_text):
+    """The frames of a --dry-run, in order: (name, bytes)."""
+    return [(m[1], bytes.fromhex(m[2]))
+            for m in re.finditer(r"^\[\d+/\d+\] (.+?(?:, closing frame)?): ([0-9A-F ]+)$",
+                                 dry_run_text, re.M)]
+
+
+def expected_lines(count, target):
+    """The line each of the frames of a whole set-up goes out at: every item at the line in
+    force, its closing frame at the new one; the communication format (item 6) changes parity
+    and data bits, the baud rate (item 7) the speed."""
+    after_format = (APPLY_FROM[0],) + target[1:]
+    order = [APPLY_FROM] * 11 + [after_format] * 2 + [target]
+    return order if count == len(order) else None
+
+
+def check_apply(step, frames, target):
+    """Step 2: the frames went out whole, in order, each at the line the set-up implies."""
+    sent = [e for e in step if e.kind == "byte"]
+    want = b"".join(f for _, f in frames)
+    got = bytes(e.value for e in sent)
+    if got != want:
+        return ["the set-up sent %d bytes that differ from its %d frames (%d bytes)" %
+                (len(got), len(frames), len(want))]
+    lines = expected_lines(len(frames), target)
+    if lines is None:
+        return ["the set-up has %d frames, not 14" % len(frames)]
+    problems, at = [], 0
+    for (name, frame), line in zip(frames, lines):
+        wrong = {setting_text(e.line) for e in sent[at:at + len(frame)]} - {setting_text(line)}
+        if wrong:
+            problems.append("%s went out at %s, not %s" %
+                            (name, ", ".join(sorted(wrong)), setting_text(line)))
+        at += len(frame)
+    return problems
+
+
+def spacing(step, frames):
+    """Byte spacing of the set-up: (median and largest gap in ms between the bytes of a frame,
+    median gap in s between frames)."""
+    sent = [e.t for e in step if e.kind == "byte"]
+    inside, between, at = [], [], 0
+    for _, frame in frames:
+        times = sent[at:at + len(frame)]
+        inside += [b - a for a, b in zip(times, times[1:])]
+        if at:
+            between.append(times[0] - sent[at - 1])
+        at += len(frame)
+    if not inside or not between:
+        return None
+    return statistics.median(inside) * 1e3, max(inside) * 1e3, statistics.median(between)
+
+
+def check(outdir, poleset, ini):
+    with open(outdir + "/uart.log", errors="replace") as f:
+        evts = events(f)
+    with open(outdir + "/ttyS0.out", "rb") as f:
+        wire = f.read()
+    with open(ini, encoding="latin-1") as f:
+        target = ini_line(f.read())
+    dry = subprocess.run([poleset, "--apply", ini, "--dry-run", "--line", setting_text(APPLY_FROM)],
+                         capture_output=True, text=True, check=True).stdout
+    frames = apply_frames(dry)
+    by_step = steps(evts)
+    results = []  # (what, problems)
+
+    window = by_step.get(1, [])
+    results.append(("window: every byte at %s" % setting_text(WINDOW_LINE),
+                    check_line(window, WINDOW_LINE) if window else ["step 1 is missing"]))
+    got = signature(window)
+    results.append(("window: Run Demo drops RTS before the demo command, Stop Demo raises it, the "
+                    "shut-down drops RTS, then DTR, after the farewell (%s)" % WINDOW_SIGNATURE,
+                    [] if got == WINDOW_SIGNATURE else ["saw \"%s\"" % got]))
+    apply_step = by_step.get(2, [])
+    results.append(("--apply: %d frames, each at the line the set-up implies" % len(frames),
+                    check_apply(apply_step, frames, target)))
+    traced = bytes(e.value for e in evts if e.kind == "byte")
+    results.append(("the bytes that left ttyS0 are the ones the trace shows",
+                    [] if wire == traced else
+                    ["ttyS0.out has %d bytes, the trace %d" % (len(wire), len(traced))]))
+
+    failed = 0
+    for what, problems in results:
+        print("uart-check: %s: %s" % (what, "ok" if not problems else "FAILED"))
+        for p in problems:
+            print("uart-check:   " + p)
+        failed += bool(problems)
+    figure = spacing(apply_step, frames)
+    if figure:
+        baud, parity, data, stop = APPLY_FROM
+        character = (1 + data + (parity != "N") + stop) / baud * 1e3
+        print("uart-check: byte spacing of --apply: median %.2f ms, largest %.2f ms between the "
+              "bytes of a frame, frames %.2f s apart (a character at %s lasts %.2f ms on a wire; "
+              "the emulated UART sends at once, so this is PoleSet's own write-and-drain cycle)"
+              % (figure + (setting_text(APPLY_FROM), character)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 4:
+        sys.exit(__doc__)
+    sys.exit(check(*sys.argv[1:]))
