@@ -115,8 +115,15 @@ private slots:
         TestPty pty;
         QVERIFY(pty.valid);
         FakeClock clock;
-        // Each item: two frames and their 2-second waits (the line at each frame: uart-check).
+        // Each item: its frame and the closing frame, each followed by its 2-second wait.
         QByteArray seen;
+        QList<int> speeds;
+        for (int item = 0; item < 7; ++item) {
+            clock.scheduleIn(4 * item + 3, [&] {
+                seen += pty.readAvailable();
+                speeds << pty.lineSpeed();
+            });
+        }
         if (hangUpAt > 0)
             clock.scheduleIn(hangUpAt, [&] {
                 seen += pty.readAvailable();
@@ -136,6 +143,8 @@ private slots:
             QVERIFY(r.err.startsWith("[1/7] Command Emulation: ESC/POS ... sent\n"
                                      "[2/7] International Character: Denmark II ... sent\n"));
             QCOMPARE(seen, windowBytes());
+            // The display's speed until the last item's frame, the file's after it.
+            QCOMPARE(speeds, QList<int>({4800, 4800, 4800, 4800, 4800, 4800, 19200}));
         }
         QCOMPARE(QFile(QStringLiteral("PoleSet.ini")).size(), qint64(File.size())); // only read
     }

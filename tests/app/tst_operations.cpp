@@ -51,12 +51,20 @@ private slots:
         QVERIFY(sendingLook && !r.shown(w.LblSending) && w.TmrStat->isEnabled());
         QVERIFY(!w.MenuDemo->isVisible() && w.MenuStopDemo->isVisible() && !r.port.rts);
         r.port.stalled = false;
+        r.port.forget();
         r.clock.advance(0.5);
         lookDuringTheFirstWait();
         w.MenuStopDemo->trigger();
+        QCOMPARE(r.port.events.first(), QStringLiteral("rts 1")); // before anything is sent
+        QCOMPARE(r.port.written(), QByteArray::fromHex("0C53746F702044454D4F21"));
         QVERIFY(sendingLook && !r.shown(w.LblSending) && w.TmrStat->isEnabled());
         QVERIFY(w.MenuDemo->isVisible() && !w.MenuStopDemo->isVisible());
-        // With the display there, the bytes of both and RTS around them: see uart-check.
+        // Running again with the display there: RTS drops before the framed demo command only.
+        r.port.forget();
+        r.clock.advance(0.5);
+        w.MenuDemo->trigger();
+        QCOMPARE(r.port.written(), QByteArray::fromHex("0C44656D6F2E2E2E2E0C0C0205440803"));
+        QVERIFY(r.port.bytes.front().rts && !r.port.bytes.back().rts);
     }
 
     void displayModes_data()

@@ -30,12 +30,14 @@ private slots:
         for (const char *bad : {"9600,N,8", "0,N,8,1", "9600,X,8,1", "9600,N,9,1", "9600,N,8,2"})
             QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setSettings(QLatin1String(bad)));
         QCOMPARE(rig.port.settings(), QStringLiteral("9600,N,8,1"));
-        // On a closed port a change waits for the next open (parity and data bits: uart-check).
+        // On a closed port a change waits for the next open; parity and data bits only show in Qt.
         rig.port.setPortOpen(false);
         rig.port.setSettings(QStringLiteral("4800,O,7,1"));
         QVERIFY(!rig.port.portOpen());
         rig.port.setPortOpen(true);
         QCOMPARE(rig.pty.lineSpeed(), 4800);
+        QCOMPARE(serial(rig.port).parity(), QSerialPort::OddParity);
+        QCOMPARE(serial(rig.port).dataBits(), QSerialPort::Data7);
     }
 
     void busyPortSaysSo()
