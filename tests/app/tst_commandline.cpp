@@ -12,7 +12,7 @@ namespace {
 // that would set a terminal's title: 8-bit letters, C0, DEL and C1 controls in Windows-1252.
 const QByteArray File = "PoleSet   12-07-2026  10:00:00\r\nPort= 2\r\nBaud= 19200\r\nParity=E\r\n"
                         "BitLen= 7\r\nINChar= 10\r\nCodePage= 2\r\nEmulation=ESC/POS\r\n"
-                        "Upper=Caf\xe9 \x80\x1b]0;t\x07\t\x7f\x81\r\n";
+                        "Upper=Caf\xe9\xa0\x80\x1b]0;t\x07\t\x7f\x81\r\n";
 
 struct Run
 {
@@ -101,8 +101,9 @@ private slots:
         row("dry run from stdin, no COMn entry", {"--apply", "-", "--dry-run"}, 0,
             "Port: no COM2 entry here, so the built-in ROOT/dev/ttyS1, which does not exist\n"
             "PC port at 19200,E,7,1\n");
-        row("dry run from a pipe, a COMn entry", {"--apply", "PIPE", "--dry-run", "--port", "COM3"},
-            0, "Port: COM3 → unplugged, which does not exist\n");
+        row("dry run from a pipe, a COMn entry",
+            {"--apply", "PIPE", "--dry-run", "--port", "COM3", "--line", "4800,o,7,1"}, 0,
+            "Port: COM3 → unplugged, which does not exist\nPC port at 4800,O,7,1\n");
         row("the item's frame stalls", {"--apply"}, 3,
             "Denmark II ... failed\npoleset: stopped at [2/7] International Character: a byte of "
             "its frame did not leave the port within 2 seconds; nothing more",
@@ -210,7 +211,7 @@ private slots:
             QVERIFY(r.err.startsWith("[1/7] Command Emulation: ESC/POS ... sent\n"
                                      "[2/7] International Character: Denmark II ... sent\n"));
             QVERIFY(r.err.contains(
-                "[4/7] Upper line message: \"Café €\\x1b]0;t\\x07\\x09\\x7f\\x81\""));
+                "[4/7] Upper line message: \"Café\u00a0€\\x1b]0;t\\x07\\x09\\x7f\\x81\""));
             QCOMPARE(seen, windowBytes());
             // The display's speed until the last item's frame, the file's after it.
             QCOMPARE(speeds, QList<int>({4800, 4800, 4800, 4800, 4800, 4800, 19200}));
