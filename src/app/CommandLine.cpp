@@ -13,40 +13,49 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 enum ExitStatus { Done = 0, PortFailed = 1, Usage = 2, Stopped = 3 };
 
 const char UsageText[] =
-    "Usage: poleset\n"
-    "       poleset --apply [FILE] [--port COMn|DEVICE] [--line BAUD,P,D,1] [--dry-run] [--quiet]\n"
+    "Usage: poleset [Qt options]\n"
+    "       poleset --apply [FILE|-] [--port COMn|DEVICE] [--line BAUD,P,D,1] [--dry-run] "
+    "[--quiet]\n"
     "       poleset --help | --version\n";
 
 const char HelpText[] =
     "\n"
-    "Without options PoleSet opens its window; its settings file PoleSet.ini lives in the\n"
-    "current directory.\n"
+    "Without PoleSet's options PoleSet opens its window; Qt's own options (-platform, -style,\n"
+    "-reverse, ...) apply to it. Its settings file PoleSet.ini lives in the current directory.\n"
     "\n"
     "--apply sets up the display from a settings file, without the window. FILE (default:\n"
-    "PoleSet.ini in the current directory) is only read. Its seven items go out in this\n"
-    "order, each as the window's Send puts it on the wire with \"Set Communication after Sent\n"
-    "data\" ticked, the closing frame after each:\n"
+    "PoleSet.ini in the current directory) is only read; it may be a pipe, and - is the\n"
+    "standard input. Its seven items go out in this order, each as the window's Send puts it\n"
+    "on the wire with \"Set Communication after Sent data\" ticked, the closing frame after\n"
+    "each:\n"
     "  1 Command Emulation   2 International Character   3 Code Page\n"
     "  4 Upper line message  5 Lower line message        6 Communication   7 Baud rate\n"
     "After Communication and after Baud rate the PC port follows the display.\n"
     "\n"
     "Options:\n"
     "  --apply             set up the display from FILE\n"
-    "  --port COMn|DEVICE  the port instead of the file's Port=: COMn is the entry COMn in the\n"
-    "                      current directory, else the built-in port; or a device path\n"
+    "  --port COMn|DEVICE  the port instead of the file's Port=: COM1 to COM4 (the entry COMn\n"
+    "                      in the current directory, else the built-in port), or the absolute\n"
+    "                      path of a device\n"
     "  --line BAUD,P,D,1   the line settings the display listens at now, e.g. 9600,N,8,1\n"
     "                      (default: the file's own Baud=, Parity= and BitLen=)\n"
-    "  --dry-run           print the frames that would go out, in hex; open no port\n"
+    "  --dry-run           print the port and device, and the frames that would go out, in\n"
+    "                      hex; open no port\n"
     "  --quiet             print only errors\n"
     "  -h, --help          show this text\n"
     "  --version           show the version\n"
@@ -54,9 +63,15 @@ const char HelpText[] =
     "Exit status: 0 every item sent; 1 the port cannot be opened; 2 bad usage or a FILE that\n"
     "cannot be read; 3 the port went away, or a frame did not go out, part-way.\n";
 
+// PoleSet's own options; any of them makes the command line the terminal side's.
+const QStringList OptionNames = {QStringLiteral("apply"), QStringLiteral("port"),
+                                 QStringLiteral("line"),  QStringLiteral("dry-run"),
+                                 QStringLiteral("quiet"), QStringLiteral("help"),
+                                 QStringLiteral("h"),     QStringLiteral("version")};
+
 int usageError(QTextStream &err, const QString &message)
 {
-    err << "poleset: " << message << "\n" << UsageText;
+    err << "poleset: " << terminalText(message) << "\n" << UsageText;
     err.flush();
     return Usage;
 }
@@ -80,9 +95,144 @@ QString spacedHex(const QString &hexText)
     return QString::fromLatin1(hexTextToBytes(hexText).toHex(' ').toUpper());
 }
 
+// The settings from FILE: "-" is the standard input; a regular file or a pipe is read to its end
+// (the same 64 KiB at most as any settings file), anything else is refused with what it is.
+bool readApplyFile(const QString &path, Define &settings, QString &why)
+{
+    if (path != QLatin1String("-")) {
+        struct stat st;
+        if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+            why = errno == ENOENT ? QStringLiteral("there is no such file")
+                                  : QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+        if (S_ISREG(st.st_mode))
+            return ReadSettingsFile(path, settings, &why);
+        if (!S_ISFIFO(st.st_mode)) {
+            why = S_ISDIR(st.st_mode) ? QStringLiteral("it is a directory")
+                  : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
+                      ? QStringLiteral("it is a device")
+                      : QStringLiteral("it is not a regular file or a pipe");
+            return false;
+        }
+    }
+    QFile file(path);
+    const bool opened = path == QLatin1String("-")
+                            ? file.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered)
+                            : file.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    if (!opened) {
+        why = file.errorString();
+        return false;
+    }
+    if (readSettings(file, settings))
+        return true;
+    why = QStringLiteral("it is not a PoleSet settings file (its first line does not begin with "
+                         "PoleSet)");
+    return false;
+}
+
+// Where the port leads, for the dry run: "COM1 → /dev/serial/by-id/…, present", "no COM1 entry
+// here, so the built-in /dev/ttyS0, present", or the device named with --port.
+QString portLine(const ComEntry &e)
+{
+    if (!e.builtIn)
+        return describeComEntry(e);
+    return QStringLiteral("no COM%1 entry here, so the built-in %2, %3")
+        .arg(QString::number(e.port), e.entry,
+             e.kind == ComEntry::Device    ? QStringLiteral("present")
+             : e.kind == ComEntry::Missing ? QStringLiteral("which does not exist")
+                                           : e.what + QStringLiteral(", not a serial device"));
+}
+
+// The lines after a failed open of a device named with --port: the adapters to name instead (a
+// COMn link, which the file's port would need, does not help there).
+QString deviceHints(const QString &root)
+{
+    const QList<SerialAdapter> adapters = findSerialAdapters(root);
+    if (adapters.isEmpty())
+        return adapterHints(1, QString(), root); // says that none was found
+    QStringList lines{QStringLiteral("Serial adapters on this machine:")};
+    for (const SerialAdapter &adapter : adapters) {
+        lines << (adapter.name == adapter.device
+                      ? QStringLiteral("  %1").arg(adapter.name)
+                      : QStringLiteral("  %1 \u2192 %2").arg(adapter.name, adapter.device));
+    }
+    lines << QStringLiteral("To use the first of them: --port %1").arg(adapters.front().name);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Lines of text that may hold names from the machine: each line escaped on its own.
+QString terminalLines(const QString &text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        line = terminalText(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
+// Opens the port at the line settings the display listens at now. On failure says why and what
+// the machine has, and gives the exit status.
+int openDisplayPort(SetupApply &run, const Define &line, const Define &settings,
+                    const QString &device, const QString &root, QTextStream &err)
+{
+    try {
+        run.open(line);
+        return Done;
+    } catch (const PortError &error) {
+        err << "poleset: the port cannot be opened at " << settingsString(line) << ": "
+            << terminalText(error.reason()) << "\n";
+        const QString hints = device.isEmpty()
+                                  ? adapterHints(settings.ComPort, settings.AppDir, root)
+                                  : deviceHints(root);
+        if (!hints.isEmpty())
+            err << terminalLines(hints) << "\n";
+        err.flush();
+        return PortFailed;
+    }
+}
+
+// Writes a piece of the progress and hands it to the terminal at once: a set-up takes half a
+// minute, and the reader watches it item by item.
+void progress(QTextStream &err, const QString &text)
+{
+    err << text;
+    err.flush();
+}
+
 } // namespace
 
-int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err, Clock *clock)
+QString terminalText(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u < 0xA0))
+            shown += QStringLiteral("\\x%1").arg(uint(u), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
+bool wantsCommandLine(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            break;
+        if (!argument.startsWith(QLatin1Char('-')))
+            continue;
+        // QCommandLineParser takes -name like --name, and --name=value.
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1)
+                                 .section(QLatin1Char('='), 0, 0);
+        if (OptionNames.contains(name))
+            return true;
+    }
+    return false;
+}
+
+int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err,
+                   const CommandLineSystem &system)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -101,7 +251,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         return Done;
     }
     if (parser.isSet(version)) {
-        out << "poleset " << Version::Major << '.' << Version::Minor << "\n";
+        out << "poleset " << Version::Text << "\n" << Version::Copyright << "\n";
         return Done;
     }
     const QStringList files = parser.positionalArguments();
@@ -118,8 +268,11 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     Define settings;
     settings.AppDir = QDir::currentPath();
     QString why;
-    if (!ReadSettingsFile(path, settings, &why)) {
-        err << "poleset: cannot read " << path << ": " << why << "\n";
+    if (!readApplyFile(path, settings, why)) {
+        err << "poleset: cannot read "
+            << (path == QLatin1String("-") ? QStringLiteral("the standard input")
+                                           : terminalText(path))
+            << ": " << terminalText(why) << "\n";
         return Usage;
     }
     // The display talks at the file's own settings unless told otherwise.
@@ -130,21 +283,27 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
                                    .arg(parser.value(lineOption)));
     QString device;
     if (parser.isSet(port)) {
-        static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]?)$"),
+        // The ports the window and the file know, or a device by its full path.
+        static const QRegularExpression com(QStringLiteral("^COM([1-4])$"),
                                             QRegularExpression::CaseInsensitiveOption);
         const QRegularExpressionMatch m = com.match(parser.value(port));
         if (m.hasMatch())
             settings.ComPort = m.captured(1).toInt();
-        else if (parser.value(port).contains(QLatin1Char('/')))
+        else if (parser.value(port).startsWith(QLatin1Char('/')))
             device = parser.value(port);
         else
-            return usageError(err, QStringLiteral("--port takes COMn or a device path, not \"%1\"")
+            return usageError(err, QStringLiteral("--port takes COM1 to COM4 or the absolute path "
+                                                  "of a device, not \"%1\"")
                                        .arg(parser.value(port)));
     }
 
     const std::vector<ApplyItem> items = applyItems(settings);
     const int count = int(items.size());
     if (parser.isSet(dryRun)) {
+        const ComEntry entry = device.isEmpty()
+                                   ? inspectComEntry(settings.ComPort, settings.AppDir, system.root)
+                                   : inspectDevice(device);
+        out << "Port: " << terminalText(portLine(entry)) << "\n";
         Define pc = line;
         out << "PC port at " << settingsString(pc) << "\n";
         for (int n = 1; n <= count; ++n) {
@@ -159,44 +318,50 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     }
 
     std::unique_ptr<SystemClock> systemClock;
+    Clock *clock = system.clock;
     if (!clock)
         clock = (systemClock = std::make_unique<SystemClock>()).get();
-    QtPortAdapter adapter(settings.AppDir);
-    if (!device.isEmpty())
-        adapter.setFixedDevice(device);
+    std::unique_ptr<QtPortAdapter> qtPort;
+    PortAdapter *adapter = system.port;
+    if (!adapter) {
+        qtPort = std::make_unique<QtPortAdapter>(settings.AppDir);
+        if (!device.isEmpty())
+            qtPort->setFixedDevice(device);
+        adapter = qtPort.get();
+    }
     QElapsedTimer took;
     took.start();
-    SetupApply run(settings, adapter, *clock);
-    try {
-        run.open(line);
-    } catch (const PortError &error) {
-        err << "poleset: the port cannot be opened at " << settingsString(line) << ": "
-            << error.reason() << "\n";
-        const QString hints = adapterHints(settings.ComPort, settings.AppDir);
-        if (!hints.isEmpty())
-            err << hints << "\n";
-        return PortFailed;
-    }
+    SetupApply run(settings, *adapter, *clock);
+    if (const int status = openDisplayPort(run, line, settings, device, system.root, err))
+        return status;
     const bool talk = !parser.isSet(quiet);
     run.started = [&](int n, const ApplyItem &item) {
         if (talk)
-            err << "[" << n << "/" << count << "] " << item.name << ": " << item.value << " ... ";
-        err.flush();
+            progress(err, QStringLiteral("[%1/%2] %3: %4 ... ")
+                              .arg(n)
+                              .arg(count)
+                              .arg(item.name, terminalText(item.value)));
     };
     run.sent = [&](int, const ApplyItem &) {
         if (talk)
-            err << "sent\n";
-        err.flush();
+            progress(err, QStringLiteral("sent\n"));
     };
     if (!run.run()) {
         const ApplyItem &item = items[size_t(run.failedItem() - 1)];
+        const QString failure = terminalText(run.failure());
         if (talk)
-            err << "failed\n";
-        err << "poleset: stopped at [" << run.failedItem() << "/" << count << "] " << item.name
-            << ": " << run.failure() << "; nothing more was sent\n";
+            err << (run.closingFrameFailed() ? "sent, closing frame failed\n" : "failed\n");
+        if (run.closingFrameFailed())
+            err << "poleset: stopped at [" << run.failedItem() << "/" << count << "]: " << failure;
+        else
+            err << "poleset: stopped at [" << run.failedItem() << "/" << count << "] " << item.name
+                << ": " << failure;
+        err << "; nothing more was sent\n";
+        err.flush();
         return Stopped;
     }
     if (talk)
-        err << "Set up in " << QString::number(took.elapsed() / 1000.0, 'f', 1) << " s\n";
+        progress(err, QStringLiteral("Set up in %1 s\n")
+                          .arg(QString::number(took.elapsed() / 1000.0, 'f', 1)));
     return Done;
 }

@@ -84,7 +84,7 @@ bool SetupApply::run()
                 return false;
             }
         }
-        if (!send(link, ClosingFrame(), false))
+        if (!send(link, ClosingFrame(), false, &item))
             return false;
         if (sent)
             sent(n, item);
@@ -93,12 +93,27 @@ bool SetupApply::run()
     return true;
 }
 
-bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw)
+bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw,
+                      const ApplyItem *closingOf)
 {
     if (link.SendData(hexText, raw))
         return true;
-    m_failure = m_port.portOpen()
-                    ? QStringLiteral("a byte did not leave the port within 2 seconds")
-                    : QStringLiteral("the port went away (the device vanished or hung up)");
+    // After the item's own frame went out the display holds the new value: say so, so that
+    // nobody takes the item for unsent.
+    m_closingFrameFailed = closingOf != nullptr;
+    const bool open = m_port.portOpen();
+    if (!closingOf) {
+        m_failure =
+            open ? QStringLiteral("a byte of its frame did not leave the port within 2 seconds")
+                 : QStringLiteral("the port went away (the device vanished or hung up)");
+    } else if (open) {
+        m_failure = QStringLiteral("%1 was sent; its closing frame did not leave the port within "
+                                   "2 seconds")
+                        .arg(closingOf->name);
+    } else {
+        m_failure = QStringLiteral("%1 was sent; the port went away (the device vanished or hung "
+                                   "up) before its closing frame left")
+                        .arg(closingOf->name);
+    }
     return false;
 }

@@ -42,17 +42,22 @@ public:
     // Opens the port at the line settings the display listens at now ("9600,N,8,1" as parts of
     // `line`: ComBaud, ComParity and ComBitLen). Throws PortError.
     void open(const Define &line);
-    // True when every item went out. Otherwise failedItem() and failure() say where and why.
+    // True when every item went out. Otherwise failedItem() and failure() say where and why, and
+    // closingFrameFailed() whether the item itself had gone out and only its closing frame failed.
     bool run();
     int failedItem() const { return m_failedItem; }
     const QString &failure() const { return m_failure; }
+    bool closingFrameFailed() const { return m_closingFrameFailed; }
 
 private:
-    bool send(class SerialLink &link, const QString &hexText, bool raw);
+    // `closingOf` is the item whose closing frame `hexText` is, null for the item's own frame.
+    bool send(class SerialLink &link, const QString &hexText, bool raw,
+              const ApplyItem *closingOf = nullptr);
 
     Define m_define;
     PortAdapter &m_port;
     Clock &m_clock;
     int m_failedItem = 0;
     QString m_failure;
+    bool m_closingFrameFailed = false;
 };

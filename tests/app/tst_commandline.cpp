@@ -1,13 +1,18 @@
 #include "AppRig.h"
 #include "CommandLine.h"
 #include "TestPty.h"
+#include "VersionInfo.h"
+
+#include <csignal>
+#include <unistd.h>
 
 namespace {
 
-// A display that talks at 4800,N,8,1 and a file that wants it at 19200,E,7,1.
+// A display that talks at 4800,N,8,1 and a file that wants it at 19200,E,7,1, with a message
+// that would set a terminal's title: 8-bit letters, C0, DEL and C1 controls in Windows-1252.
 const QByteArray File = "PoleSet   12-07-2026  10:00:00\r\nPort= 2\r\nBaud= 19200\r\nParity=E\r\n"
                         "BitLen= 7\r\nINChar= 10\r\nCodePage= 2\r\nEmulation=ESC/POS\r\n"
-                        "Upper=Welcome\r\n";
+                        "Upper=Caf\xe9\xa0\x80\x1b]0;t\x07\t\x7f\x81\r\n";
 
 struct Run
 {
@@ -16,12 +21,19 @@ struct Run
     QString err;
 };
 
-Run run(QStringList arguments, Clock *clock = nullptr)
+// Standard error goes to a device, as to a terminal: what it holds is what a reader has seen.
+QBuffer *errSeen = nullptr;
+
+Run run(const QStringList &arguments, const CommandLineSystem &system = {})
 {
     Run r;
-    QTextStream out(&r.out), err(&r.err);
-    arguments.prepend(QStringLiteral("poleset"));
-    r.status = runCommandLine(arguments, out, err, clock);
+    QBuffer errDevice;
+    errSeen = &errDevice;
+    QTextStream out(&r.out), err(&errDevice);
+    errDevice.open(QIODevice::WriteOnly);
+    r.status = runCommandLine(QStringList{"poleset"} + arguments, out, err, system);
+    err.flush();
+    r.err = QString::fromUtf8(errDevice.data());
     return r;
 }
 
@@ -54,39 +66,92 @@ private slots:
         QFile file(QStringLiteral("PoleSet.ini"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(File) == File.size());
         QVERIFY(QFile::link(QStringLiteral("unplugged"), QStringLiteral("COM3")));
+        // The device tree the command line looks at: one adapter, no built-in ports.
+        QVERIFY(QDir().mkpath(QStringLiteral("dev")) &&
+                QFile(QStringLiteral("dev/ttyUSB0")).open(QIODevice::WriteOnly));
     }
     void cleanupTestCase() { QDir::setCurrent(m_previousDir); }
 
     void statuses_data()
     {
-        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("arguments"); // PIPE: a pipe that holds the file, as stdin
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said"); // the start of the first line on stdout or stderr
-        QTest::newRow("version") << QStringList{"--version"} << 0 << "poleset 1.0";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: poleset";
-        QTest::newRow("unknown option")
-            << QStringList{"--apply", "--speed"} << 2 << "poleset: Unknown option 'speed'.";
-        QTest::newRow("missing file") << QStringList{"--apply", "nothing.ini"} << 2
-                                      << "poleset: cannot read nothing.ini: there is no such file";
-        QTest::newRow("line at a rate the display lacks")
-            << QStringList{"--apply", "--line", "110,N,8,1"} << 2 << "poleset: --line takes";
-        QTest::newRow("port cannot be opened")
-            << QStringList{"--apply", "--port", "COM3"} << 1
-            << "poleset: the port cannot be opened at 19200,E,7,1: COM3 → unplugged, which does "
-               "not exist";
-        QTest::newRow("dry run opens no port")
-            << QStringList{"--apply", "--port", "/dev/missing", "--dry-run"} << 0
-            << "PC port at 19200,E,7,1";
+        QTest::addColumn<QString>("said");   // on stdout or stderr; ROOT: the device tree
+        QTest::addColumn<double>("stallAt"); // > 0: over a fake port that stalls then
+        const auto row = [](const char *name, const QStringList &arguments, int status,
+                            const QString &said, double stallAt = 0) {
+            QTest::newRow(name) << arguments << status << said << stallAt;
+        };
+        row("help", {"-h"}, 0, "Usage: poleset");
+        row("version, as the box", {"--version"}, 0, "poleset BOX\n");
+        row("unknown option", {"--apply", "--speed"}, 2, "poleset: Unknown option 'speed'.");
+        row("missing file, its name escaped", {"--apply", "\x1b[2J\x7f.ini"}, 2,
+            "poleset: cannot read \\x1b[2J\\x7f.ini: there is no such file");
+        row("a directory", {"--apply", "."}, 2, ".: it is a directory");
+        row("a device", {"--apply", "/dev/null"}, 2, "it is a device");
+        row("line at a rate the display lacks", {"--apply", "--line", "110,N,8,1"}, 2,
+            "poleset: --line takes");
+        row("a port the window does not know", {"--apply", "--port=COM5"}, 2,
+            "--port takes COM1 to COM4 or");
+        row("COMn cannot be opened", {"--apply", "--port", "COM3"}, 1,
+            "19200,E,7,1: COM3 → unplugged, which does not exist\nSerial adapters on this "
+            "machine:\n  ROOT/dev/ttyUSB0\nTo make COM3 the first of them");
+        row("device cannot be opened", {"--apply", "--port", "/dev/missing"}, 1,
+            "\nTo use the first of them: --port ROOT/dev/ttyUSB0\n");
+        row("dry run from stdin, no COMn entry", {"--apply", "-", "--dry-run"}, 0,
+            "Port: no COM2 entry here, so the built-in ROOT/dev/ttyS1, which does not exist\n"
+            "PC port at 19200,E,7,1\n");
+        row("dry run from a pipe, a COMn entry",
+            {"--apply", "PIPE", "--dry-run", "--port", "COM3", "--line", "4800,o,7,1"}, 0,
+            "Port: COM3 → unplugged, which does not exist\nPC port at 4800,O,7,1\n");
+        row("the item's frame stalls", {"--apply"}, 3,
+            "Denmark II ... failed\npoleset: stopped at [2/7] International Character: a byte of "
+            "its frame did not leave the port within 2 seconds; nothing more",
+            3);
+        row("its closing frame stalls", {"--apply"}, 3,
+            "ESC/POS ... sent, closing frame failed\npoleset: stopped at [1/7]: Command Emulation "
+            "was sent; its closing frame did not leave the port within 2 seconds",
+            1);
     }
     void statuses()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, said);
-        const Run r = run(arguments);
+        QFETCH(double, stallAt);
+        FakeClock clock;
+        FakePort port;
+        clock.scheduleIn(stallAt, [&] { port.stalled = true; });
+        int pipe[2], stdinBefore = ::dup(STDIN_FILENO);
+        QVERIFY(::pipe(pipe) == 0 && ::write(pipe[1], File.data(), size_t(File.size())) > 0);
+        ::close(pipe[1]), ::dup2(pipe[0], STDIN_FILENO);
+        arguments.replaceInStrings("PIPE", QStringLiteral("/dev/fd/%1").arg(pipe[0]));
+        const Run r = run(arguments, {&clock, stallAt > 0 ? &port : nullptr, m_dir.path()});
+        ::dup2(stdinBefore, STDIN_FILENO), ::close(stdinBefore), ::close(pipe[0]);
+        said.replace("ROOT", m_dir.path())
+            .replace("BOX", versionMessage().section('\n', 2, 2).section(' ', -1));
         QCOMPARE(r.status, status);
-        QVERIFY2((r.out + r.err).startsWith(said), qPrintable(r.out + r.err));
-        QCOMPARE(r.err.contains("erial adapter"), status == 1); // the port error's hints
+        QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
+        QVERIFY(wantsCommandLine(QStringList{"poleset"} + arguments));
+    }
+
+    // The program itself, given Qt's options, takes them and starts its window.
+    void windowStartsWithQtOptions()
+    {
+        TestPty pty;
+        QTemporaryDir dir;
+        QFile ini(dir.filePath("PoleSet.ini"));
+        QVERIFY(pty.linkAs(dir.path()) && ini.open(QIODevice::WriteOnly) &&
+                ini.write("PoleSet\r\nPort= 1\r\nBaud= 4800\r\n") > 0 && ini.flush());
+        QProcess poleset;
+        poleset.setWorkingDirectory(dir.path());
+        poleset.start(POLESET_PROGRAM, {"-platform", "offscreen", "-reverse", "stray"});
+        // Up once its port is open (at the file's speed); a termination signal closes it.
+        QTRY_COMPARE_WITH_TIMEOUT(pty.lineSpeed(), 4800, 20000);
+        ::kill(pid_t(poleset.processId()), SIGTERM);
+        QVERIFY(poleset.waitForFinished(20000));
+        QVERIFY(poleset.exitStatus() == QProcess::NormalExit && poleset.exitCode() == 0);
+        QVERIFY(poleset.readAllStandardError().contains("poleset: ignored: stray (poleset --help"));
     }
 
     void dryRunShowsWhatTheWindowSends()
@@ -115,13 +180,16 @@ private slots:
         TestPty pty;
         QVERIFY(pty.valid);
         FakeClock clock;
-        // Each item: its frame and the closing frame, each followed by its 2-second wait.
+        // Each item: its frame and the closing frame, each followed by its 2-second wait. In the
+        // closing frame's wait the progress has reached the terminal up to this item's line.
         QByteArray seen;
         QList<int> speeds;
+        QStringList progress;
         for (int item = 0; item < 7; ++item) {
             clock.scheduleIn(4 * item + 3, [&] {
                 seen += pty.readAvailable();
                 speeds << pty.lineSpeed();
+                progress << QString::fromUtf8(errSeen->data()).section(QLatin1Char('\n'), -1);
             });
         }
         if (hangUpAt > 0)
@@ -129,7 +197,7 @@ private slots:
                 seen += pty.readAvailable();
                 pty.hangUp();
             });
-        const Run r = run({"--apply", "--port", pty.slavePath(), "--line", "4800,N,8,1"}, &clock);
+        const Run r = run({"--apply", "--port", pty.slavePath(), "--line", "4800,N,8,1"}, {&clock});
         seen += pty.readAvailable();
         if (hangUpAt > 0) {
             QCOMPARE(r.status, 3);
@@ -142,9 +210,13 @@ private slots:
             QVERIFY2(r.status == 0, qPrintable(r.err));
             QVERIFY(r.err.startsWith("[1/7] Command Emulation: ESC/POS ... sent\n"
                                      "[2/7] International Character: Denmark II ... sent\n"));
+            QVERIFY(r.err.contains(
+                "[4/7] Upper line message: \"Café\u00a0€\\x1b]0;t\\x07\\x09\\x7f\\x81\""));
             QCOMPARE(seen, windowBytes());
             // The display's speed until the last item's frame, the file's after it.
             QCOMPARE(speeds, QList<int>({4800, 4800, 4800, 4800, 4800, 4800, 19200}));
+            QCOMPARE(progress.first(), "[1/7] Command Emulation: ESC/POS ... ");
+            QCOMPARE(progress.last(), "[7/7] Baud rate: 19,200bps ... ");
         }
         QCOMPARE(QFile(QStringLiteral("PoleSet.ini")).size(), qint64(File.size())); // only read
     }
