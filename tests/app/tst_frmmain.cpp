@@ -91,7 +91,8 @@ private slots:
         QCOMPARE(w.PicIFStat->lines(), panel);
         const QString port = panel[1].trimmed().chopped(3) + ',' + panel[2].at(2) + ',' +
                              panel[2].at(6) + ",1 " + panel[0].trimmed().chopped(1);
-        QCOMPARE(r.port.events, QStringList({"open " + port, "clear in", "clear out"}));
+        QCOMPARE(r.port.events, QStringList({"choose " + port.section(' ', 1), "open " + port,
+                                             "clear in", "clear out"}));
         // Filling the lists selected their rows; start-up ends on the emulation row, ticked.
         QVERIFY(w.OptSetSel[2]->isChecked() && w.ChkSetTerm->isChecked());
         QCOMPARE(w.SetSelIndex + 10 * w.ResetSelIndex, 2);

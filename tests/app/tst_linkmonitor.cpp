@@ -64,6 +64,7 @@ private slots:
         r.clock.advance(0.5);
         QCOMPARE(r.port.events, QStringList({"open 19200,N,8,1 COM1", "clear in", "clear out"}));
         QVERIFY(r.look() == 1 && r.prompter.boxes.size() == boxes);
+        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
         // A healthy port is left alone.
         r.clock.advance(1.0);
         QCOMPARE(opens(), 1);

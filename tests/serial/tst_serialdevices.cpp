@@ -72,19 +72,30 @@ private slots:
         const ComEntry entry = inspectComEntry(port, m_app.path(), m_root.path());
         QCOMPARE(entry.device, device);
         QCOMPARE(describeComEntry(entry), description);
-        QCOMPARE(comDeviceAvailable(port, m_app.path(), dev("ttyS0"), m_root.path()), available);
+        const ChosenPort chosen = chooseComPort(port, m_app.path(), m_root.path());
+        QCOMPARE(chosenPortAvailable(chosen, dev("ttyS0")), available);
+        QCOMPARE(inspectChosenPort(chosen).device, device);
     }
 
-    void builtInPortOnlyWhenOpenedBefore()
+    void chosenPortIsKept()
     {
         // No COM1 entry: the built-in port, never opened on its own unless it was open before.
         QTemporaryDir empty;
-        QVERIFY(!comDeviceAvailable(1, empty.path(), QString(), m_root.path()) &&
-                !comDeviceAvailable(1, empty.path(), "/dev/null", m_root.path()) &&
-                comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
-        // A COM1 entry that leads nowhere stands for an adapter, not for the built-in port.
-        QVERIFY(QFile::link(empty.filePath("gone"), empty.filePath("COM1")));
-        QVERIFY(!comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
+        const ChosenPort builtIn = chooseComPort(1, empty.path(), m_root.path());
+        QVERIFY(builtIn.builtIn && !chosenPortAvailable(builtIn, QString()) &&
+                !chosenPortAvailable(builtIn, "/dev/null") &&
+                chosenPortAvailable(builtIn, dev("ttyS0")));
+        // An entry made later changes nothing until the port is chosen again.
+        QVERIFY(QFile::link("/dev/zero", empty.filePath("COM1")));
+        QCOMPARE(inspectChosenPort(builtIn).device, "/dev/null");
+        // A chosen entry that goes is missing, never the built-in port; relinked, it is followed.
+        const ChosenPort entry = chooseComPort(1, empty.path(), m_root.path());
+        QVERIFY(QFile::remove(empty.filePath("COM1")));
+        QVERIFY(inspectChosenPort(entry).kind == ComEntry::Missing &&
+                !chosenPortAvailable(entry, dev("ttyS0")));
+        QVERIFY(QFile::link("/dev/full", empty.filePath("COM1")));
+        QVERIFY(chosenPortAvailable(entry, "/dev/zero"));
+        QCOMPARE(inspectChosenPort(entry).device, "/dev/full");
     }
 
     void adapters()
@@ -111,6 +122,15 @@ private slots:
         QCOMPARE(adapterHints(1, nothing.path(), nothing.path()),
                  QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
                                 "/dev/ttyUSB* or /dev/ttyACM*."));
+        // The port error box after trying the built-in port: why, the adapters, the advice last.
+        QCOMPARE(portErrorDetails(1, "/till", true, "/dev/ttyS0: permission denied.", "Add you.",
+                                  bare.path()),
+                 "There is no COM1 entry in /till, so the built-in port was tried: /dev/ttyS0: "
+                 "permission denied.\n\nSerial adapters on this machine:\n  " +
+                     bare.filePath("dev/ttyACM0") + "\n  " + bare.filePath("dev/ttyUSB2") + "\n  " +
+                     bare.filePath("dev/ttyUSB10") +
+                     "\nTo make COM1 the first of them, run in /till:\n  ln -sfn " +
+                     bare.filePath("dev/ttyACM0") + " COM1\n\nAdd you.");
     }
 };
 
