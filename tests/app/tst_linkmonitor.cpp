@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "RunWindow.h"
 #include "TerminationSignals.h"
 #include "VersionInfo.h"
 
@@ -106,6 +107,36 @@ private slots:
         connect(&termination, &TerminationSignals::received, [&received] { ++received; });
         QVERIFY(::raise(SIGINT) == 0 && ::raise(SIGTERM) == 0);
         QTRY_COMPARE(received, 2);
+    }
+
+    // A signal ends the program through the window's shut-down, also while it is starting.
+    void terminationEndsTheRun_data()
+    {
+        QTest::addColumn<bool>("starting");
+        QTest::newRow("while starting") << true;
+        QTest::newRow("window up") << false;
+    }
+    void terminationEndsTheRun()
+    {
+        QFETCH(bool, starting);
+        AppRig r;
+        r.window = std::make_unique<FrmMain>(r.define, r.port, r.clock, r.prompter);
+        TerminationSignals termination;
+        bool shown = false;
+        QTimer inLoop; // the signal once the window is up, which it never should be while starting
+        inLoop.callOnTimeout([&] {
+            if (!r.w().isVisible())
+                return;
+            shown = true;
+            inLoop.stop();
+            QVERIFY(::raise(SIGTERM) == 0);
+        });
+        inLoop.start(0);
+        if (starting)
+            QVERIFY(::raise(SIGTERM) == 0); // read during the start-up
+        QCOMPARE(runWindow(r.w(), termination), 0);
+        QVERIFY(r.w().unloaded() && !r.w().isVisible() && shown != starting);
+        QVERIFY(r.port.events.contains("close") && !r.port.portOpen());
     }
 
     void versionBox()
