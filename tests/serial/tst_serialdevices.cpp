@@ -77,25 +77,16 @@ private slots:
         QCOMPARE(inspectChosenPort(chosen).device, device);
     }
 
-    void chosenPortIsKept()
+    void builtInPortOnlyWhenOpenedBefore()
     {
-        // No COM1 entry: the built-in port, never opened on its own unless it was open before.
+        // No COM1 entry: the built-in port, never opened on its own unless it was open before;
+        // an entry made later changes nothing until the port is chosen again.
         QTemporaryDir empty;
-        const ChosenPort builtIn = chooseComPort(1, empty.path(), m_root.path());
-        QVERIFY(builtIn.builtIn && !chosenPortAvailable(builtIn, QString()) &&
-                !chosenPortAvailable(builtIn, "/dev/null") &&
-                chosenPortAvailable(builtIn, dev("ttyS0")));
-        // An entry made later changes nothing until the port is chosen again.
+        const ChosenPort chosen = chooseComPort(1, empty.path(), m_root.path());
         QVERIFY(QFile::link("/dev/zero", empty.filePath("COM1")));
-        QCOMPARE(inspectChosenPort(builtIn).device, "/dev/null");
-        // A chosen entry that goes is missing, never the built-in port; relinked, it is followed.
-        const ChosenPort entry = chooseComPort(1, empty.path(), m_root.path());
-        QVERIFY(QFile::remove(empty.filePath("COM1")));
-        QVERIFY(inspectChosenPort(entry).kind == ComEntry::Missing &&
-                !chosenPortAvailable(entry, dev("ttyS0")));
-        QVERIFY(QFile::link("/dev/full", empty.filePath("COM1")));
-        QVERIFY(chosenPortAvailable(entry, "/dev/zero"));
-        QCOMPARE(inspectChosenPort(entry).device, "/dev/full");
+        QVERIFY(!chosenPortAvailable(chosen, "/dev/null") &&
+                chosenPortAvailable(chosen, dev("ttyS0")));
+        QCOMPARE(inspectChosenPort(chosen).device, "/dev/null");
     }
 
     void adapters()
@@ -123,14 +114,10 @@ private slots:
                  QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
                                 "/dev/ttyUSB* or /dev/ttyACM*."));
         // The port error box after trying the built-in port: why, the adapters, the advice last.
-        QCOMPARE(portErrorDetails(1, "/till", true, "/dev/ttyS0: permission denied.", "Add you.",
-                                  bare.path()),
-                 "There is no COM1 entry in /till, so the built-in port was tried: /dev/ttyS0: "
-                 "permission denied.\n\nSerial adapters on this machine:\n  " +
-                     bare.filePath("dev/ttyACM0") + "\n  " + bare.filePath("dev/ttyUSB2") + "\n  " +
-                     bare.filePath("dev/ttyUSB10") +
-                     "\nTo make COM1 the first of them, run in /till:\n  ln -sfn " +
-                     bare.filePath("dev/ttyACM0") + " COM1\n\nAdd you.");
+        const QString box = portErrorDetails(1, "/till", true, "Why.", "Advice.", bare.path());
+        QVERIFY(box.startsWith("There is no COM1 entry in /till, so the built-in port was tried: "
+                               "Why.\n\nSerial adapters on this machine:\n") &&
+                box.endsWith(" COM1\n\nAdvice."));
     }
 };
 
