@@ -390,11 +390,11 @@ bool FrmMain::Form_Load()
     ShowInterfaceStatus();
     try {
         LinkStatusShown = false;
-        m_link.OpenPort();
+        m_link.ChooseAndOpenPort();
     } catch (const PortError &error) {
-        const QString hints = adapterHints(m_define.ComPort, m_define.AppDir);
         m_prompter.warning(QStringLiteral("Port Error!"), QStringLiteral("Port is already opened."),
-                           hints.isEmpty() ? error.reason() : error.reason() + "\n\n" + hints);
+                           portErrorDetails(m_define.ComPort, m_define.AppDir, error.builtIn(),
+                                            error.cause(), error.advice()));
         return false;
     }
     TmrStat->setEnabled(true);

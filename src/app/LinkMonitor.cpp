@@ -56,6 +56,7 @@ void FrmMain::TmrStat_Timer()
     if (!m_port.portOpen() && m_port.deviceAvailable()) {
         try {
             m_link.OpenPort();
+            LinkStatusShown = false; // the line says the link is back
         } catch (const PortError &) {
             // Busy or not permitted yet: the next tick tries again.
         }

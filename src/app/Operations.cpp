@@ -95,7 +95,7 @@ void FrmMain::MenuIFSet_Click()
             m_link.ReopenPort();
         } else {
             ShowInterfaceStatus();
-            m_link.OpenPort();
+            m_link.ChooseAndOpenPort();
         }
     } catch (const PortError &) {
         // Nothing is said: the port stays closed and the link monitor shows the link down.

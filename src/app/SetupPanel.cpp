@@ -88,6 +88,7 @@ void FrmMain::CboBaud_Click()
 void FrmMain::CmdSend_Click()
 {
     BeginSending();
+    bool displayGotIt = true; // the item's frame left whole
     if (OptSet[0]->isChecked()) {
         // The value is read once, for the frame: a change made during the send's waits does
         // not reach the setting, so the setting, the display and the PC port agree.
@@ -100,7 +101,8 @@ void FrmMain::CmdSend_Click()
                                                       : QString();
         if (setupItemIsRaw(item))
             RawSend = true;
-        if (!SendData(setupItemPayload(item, listIndex, text))) {
+        // A window closed in the frame's settle wait does not undo what the display got.
+        if (!SendData(setupItemPayload(item, listIndex, text)) && !m_link.lastTextWhole()) {
             m_link.ReportSendError();
             EndSending();
             return;
@@ -129,12 +131,19 @@ void FrmMain::CmdSend_Click()
             m_define.DspBaud = listIndex;
             break;
         }
-        if (ChkSetTerm->isChecked() && (item == SetupCommunication || item == SetupBaud))
-            switchPcPort(item);
+        if (ChkSetTerm->isChecked() && (item == SetupCommunication || item == SetupBaud)) {
+            // The window has gone: no port is opened, but the PC side is recorded where the
+            // display now listens.
+            if (m_link.aborted())
+                followDisplayLine(m_define, item);
+            else
+                switchPcPort(item);
+        }
         sendText(ClosingFrame());
     } else {
         const int item = ResetSelIndex;
         sendText(resetItemPayload(item));
+        displayGotIt = m_link.lastTextWhole();
         if (item == ResetUpperLine) {
             m_define.DspUpperLine.clear();
             TxtUpperLine->setText(QString());
@@ -143,9 +152,11 @@ void FrmMain::CmdSend_Click()
             TxtLowerLine->setText(QString());
         }
     }
-    // Closed while the last frame went out: the window has gone, and nothing more is done, the
-    // settings file included.
+    // Closed while the Send went on: nothing more goes out, but the file says what the display
+    // holds, so that the next start opens the port where it listens.
     if (m_link.aborted()) {
+        if (displayGotIt)
+            SaveSettings(m_define);
         EndSending();
         return;
     }

@@ -4,6 +4,7 @@
 #include "FrmMain.h"
 #include "MessageBoxPrompter.h"
 #include "QtPortAdapter.h"
+#include "RunWindow.h"
 #include "TerminationSignals.h"
 #include "UiMetrics.h"
 
@@ -47,24 +48,6 @@ int main(int argc, char *argv[])
     FrmMain window(define, port, clock, prompter);
     prompter.setParent(&window);
 
-    // SIGTERM and SIGINT close the window like its close button. Before the window is up (the
-    // port error box is open) they end the program as that box's OK would.
     TerminationSignals termination;
-    bool terminating = false;
-    QObject::connect(&termination, &TerminationSignals::received, &window, [&] {
-        terminating = true;
-        if (window.isVisible())
-            window.close();
-        else
-            QCoreApplication::exit(1);
-    });
-    if (!window.Form_Load())
-        return 1;
-    if (terminating) {
-        // Asked to end while still starting: shut down without ever showing the window.
-        window.close();
-        return 0;
-    }
-    window.show();
-    return app.exec();
+    return runWindow(window, termination);
 }

@@ -14,12 +14,27 @@ public:
         , m_device(std::move(device))
         , m_reason(std::move(reason))
     {}
+    // With the reason in parts as well, for the port error box: what went wrong at the device,
+    // the advice that goes last, and whether the built-in port was tried for want of a COMn entry.
+    PortError(QString device, QString reason, QString cause, QString advice, bool builtIn)
+        : PortError(std::move(device), std::move(reason))
+    {
+        m_cause = std::move(cause);
+        m_advice = std::move(advice);
+        m_builtIn = builtIn;
+    }
     const QString &device() const { return m_device; }
     const QString &reason() const { return m_reason; }
+    const QString &cause() const { return m_cause.isEmpty() ? m_reason : m_cause; }
+    const QString &advice() const { return m_advice; }
+    bool builtIn() const { return m_builtIn; }
 
 private:
     QString m_device;
     QString m_reason;
+    QString m_cause;
+    QString m_advice;
+    bool m_builtIn = false;
 };
 
 // The serial port as the program sees it: the handful of properties of a classic serial
@@ -31,6 +46,9 @@ public:
 
     virtual void setCommPort(int port) = 0;
     virtual int commPort() const = 0;
+    // The user has chosen CommPort: decides now which device it stands for. Every later open
+    // reaches that device again, or fails; none picks another one.
+    virtual void chooseDevice() = 0;
     // "9600,N,8,1": baud, parity letter, data bits, stop bits. Takes effect on the next open.
     virtual void setSettings(const QString &settings) = 0;
     virtual QString settings() const = 0;

@@ -11,6 +11,7 @@
 
 #include <climits>
 #include <optional>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -80,8 +81,9 @@ std::optional<LineSettings> parseSettings(const QString &text)
 
 struct QtPortAdapter::Private
 {
-    explicit Private(const QString &dir)
+    Private(const QString &dir, const QString &devRoot)
         : appDir(dir)
+        , root(devRoot)
     {
         QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
                          [this](QSerialPort::SerialPortError error) { onError(error); });
@@ -110,7 +112,9 @@ struct QtPortAdapter::Private
     };
 
     QString appDir;
+    QString root;
     int commPort = 1;
+    std::optional<ChosenPort> chosen; // the place CommPort was found to stand for
     QString openedBefore; // the device last opened, which may be re-opened without asking
     QString fixedDevice;  // opened whatever the COM number, when set
     QString settings = QStringLiteral("9600,N,8,1");
@@ -138,14 +142,26 @@ struct QtPortAdapter::Private
         serial.clearError();
     }
 
+    // The port's first open is its choice; so is the first open of another port number.
+    const ChosenPort &choice()
+    {
+        if (!chosen || chosen->port != commPort)
+            chosen = chooseComPort(commPort, appDir, root);
+        return *chosen;
+    }
+
     void open()
     {
         const ComEntry entry =
-            fixedDevice.isEmpty() ? inspectComEntry(commPort, appDir) : inspectDevice(fixedDevice);
+            fixedDevice.isEmpty() ? inspectChosenPort(choice()) : inspectDevice(fixedDevice);
         // Only a device is opened: a link that leads nowhere, a plain file or a directory is
         // reported as what it is.
         if (entry.kind != ComEntry::Device)
-            throw PortError(entry.entry, describeComEntry(entry));
+            throw PortError(entry.entry, describeComEntry(entry),
+                            entry.builtIn && entry.kind == ComEntry::Missing
+                                ? QStringLiteral("%1 does not exist").arg(entry.entry)
+                                : describeComEntry(entry),
+                            QString(), entry.builtIn);
         const QString &path = entry.device;
         serial.setPortName(path);
         serial.setBaudRate(line.baud);
@@ -155,9 +171,10 @@ struct QtPortAdapter::Private
         serial.setFlowControl(QSerialPort::NoFlowControl);
         serial.clearError();
         if (!serial.open(QIODevice::WriteOnly)) {
-            const QString reason = openFailure(path);
+            const auto [cause, advice] = openFailure(path);
             serial.clearError();
-            throw PortError(path, reason);
+            throw PortError(path, advice.isEmpty() ? cause : cause + QLatin1Char(' ') + advice,
+                            cause, advice, entry.builtIn);
         }
         vanished = false;
         noModemLines = false;
@@ -195,27 +212,27 @@ struct QtPortAdapter::Private
         open();
     }
 
-    // Each reason names the device once.
-    QString openFailure(const QString &path) const
+    // The reason, naming the device once, and the advice that goes with it.
+    std::pair<QString, QString> openFailure(const QString &path) const
     {
 #ifndef Q_OS_WIN
         if (::access(QFile::encodeName(path).constData(), W_OK) != 0 && errno == EACCES)
-            return QStringLiteral("%1: permission denied. Add your user to the dialout group "
-                                  "and log in again.")
-                .arg(path);
+            return {QStringLiteral("%1: permission denied.").arg(path),
+                    QStringLiteral("Add your user to the dialout group and log in again.")};
 #endif
         switch (serial.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return QStringLiteral("%1 does not exist").arg(path);
+            return {QStringLiteral("%1 does not exist").arg(path), {}};
         case QSerialPort::PermissionError:
             // Access itself is granted, so a lock file, an exclusive open or (on Windows) an
             // open handle of another program is in the way.
-            return QStringLiteral("%1 is busy: another program holds it").arg(path);
+            return {QStringLiteral("%1 is busy: another program holds it").arg(path), {}};
         case QSerialPort::UnsupportedOperationError:
-            return QStringLiteral("%1 refuses the settings %2: %3")
-                .arg(path, settings, serial.errorString());
+            return {QStringLiteral("%1 refuses the settings %2: %3")
+                        .arg(path, settings, serial.errorString()),
+                    {}};
         default:
-            return QStringLiteral("%1: %2").arg(path, serial.errorString());
+            return {QStringLiteral("%1: %2").arg(path, serial.errorString()), {}};
         }
     }
 
@@ -328,8 +345,8 @@ struct QtPortAdapter::Private
     }
 };
 
-QtPortAdapter::QtPortAdapter(const QString &appDir)
-    : d(std::make_unique<Private>(appDir))
+QtPortAdapter::QtPortAdapter(const QString &appDir, const QString &root)
+    : d(std::make_unique<Private>(appDir, root))
 {}
 
 QtPortAdapter::~QtPortAdapter()
@@ -354,6 +371,11 @@ void QtPortAdapter::setCommPort(int port)
 int QtPortAdapter::commPort() const
 {
     return d->commPort;
+}
+
+void QtPortAdapter::chooseDevice()
+{
+    d->chosen = chooseComPort(d->commPort, d->appDir, d->root);
 }
 
 void QtPortAdapter::setSettings(const QString &settings)
@@ -398,7 +420,7 @@ bool QtPortAdapter::deviceAvailable()
 {
     if (!d->fixedDevice.isEmpty())
         return inspectDevice(d->fixedDevice).kind == ComEntry::Device;
-    return comDeviceAvailable(d->commPort, d->appDir, d->openedBefore);
+    return d->chosen && chosenPortAvailable(*d->chosen, d->openedBefore);
 }
 
 bool QtPortAdapter::dsrHolding()

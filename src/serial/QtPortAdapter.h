@@ -10,11 +10,12 @@
 class QSerialPort;
 
 // PortAdapter over QSerialPort. COM numbers stand for devices as SerialDevices.h describes:
-// the entry COMn in `appDir`, else the built-in port.
+// the entry COMn in `appDir`, else the built-in port, decided when the port is chosen. `root` is
+// where the built-in ports are looked for: "/" on a machine, a scratch tree in tests.
 class QtPortAdapter : public PortAdapter
 {
 public:
-    explicit QtPortAdapter(const QString &appDir);
+    explicit QtPortAdapter(const QString &appDir, const QString &root = QStringLiteral("/"));
     ~QtPortAdapter() override;
 
     // Opens this device whatever the COM number says (a device named on the command line).
@@ -22,6 +23,7 @@ public:
 
     void setCommPort(int port) override;
     int commPort() const override;
+    void chooseDevice() override;
     void setSettings(const QString &settings) override;
     QString settings() const override;
     void setPortOpen(bool open) override;

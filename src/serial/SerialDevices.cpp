@@ -122,26 +122,33 @@ ComEntry inspectDevice(const QString &path)
     return classify(e);
 }
 
-bool comDeviceAvailable(int port, const QString &appDir, const QString &openedBefore,
-                        const QString &root)
+ChosenPort chooseComPort(int port, const QString &appDir, const QString &root)
+{
+    const ComEntry entry = inspectComEntry(port, appDir, root);
+    return {port, entry.builtIn, entry.entry};
+}
+
+ComEntry inspectChosenPort(const ChosenPort &chosen)
+{
+    ComEntry e;
+    e.port = chosen.port;
+    e.builtIn = chosen.builtIn;
+    e.entry = chosen.path;
+    return classify(e);
+}
+
+bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore)
 {
 #ifdef Q_OS_WIN
-    Q_UNUSED(port);
-    Q_UNUSED(appDir);
+    Q_UNUSED(chosen);
     Q_UNUSED(openedBefore);
-    Q_UNUSED(root);
     return true;
 #else
-    const QByteArray entry = QFile::encodeName(QDir(appDir).filePath(comName(port)));
-    struct stat st;
-    if (::stat(entry.constData(), &st) == 0)
-        return S_ISCHR(st.st_mode);
-    const QString builtIn = builtInPort(port, root);
-    if (builtIn.isEmpty() || openedBefore != builtIn)
+    // The built-in ports are never opened on their own unless they were open before.
+    if (chosen.path.isEmpty() || (chosen.builtIn && chosen.path != openedBefore))
         return false;
-    // An entry that leads nowhere stands for an adapter, not for the built-in port.
-    return ::lstat(entry.constData(), &st) != 0 &&
-           ::stat(QFile::encodeName(builtIn).constData(), &st) == 0 && S_ISCHR(st.st_mode);
+    struct stat st;
+    return ::stat(QFile::encodeName(chosen.path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 #endif
 }
 
@@ -212,4 +219,21 @@ QString adapterHints(int port, const QString &appDir, const QString &root)
                  .arg(comName(port), QDir::toNativeSeparators(appDir))
           << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comName(port));
     return lines.join(QLatin1Char('\n'));
+}
+
+QString portErrorDetails(int port, const QString &appDir, bool builtIn, const QString &reason,
+                         const QString &advice, const QString &root)
+{
+    QStringList parts;
+    if (builtIn)
+        parts << QStringLiteral("There is no %1 entry in %2, so the built-in port was tried: %3")
+                     .arg(comName(port), QDir::toNativeSeparators(appDir), reason);
+    else
+        parts << reason;
+    const QString hints = adapterHints(port, appDir, root);
+    if (!hints.isEmpty())
+        parts << hints;
+    if (!advice.isEmpty())
+        parts << advice;
+    return parts.join(QStringLiteral("\n\n"));
 }

@@ -31,11 +31,25 @@ ComEntry inspectComEntry(int port, const QString &appDir,
 // The same for a device given by its path; `port` is 0.
 ComEntry inspectDevice(const QString &path);
 
-// Whether opening COMn may be tried without the user choosing the port again: its COMn entry
-// leads to a device, or, without an entry, the built-in port is the device `openedBefore` (the
-// built-in ports are never opened on their own otherwise). One stat while nothing is there.
-bool comDeviceAvailable(int port, const QString &appDir, const QString &openedBefore,
-                        const QString &root = QStringLiteral("/"));
+// The place a COM number was found to stand for when the user chose the port (at start-up, with
+// Interface Set's Set): its COMn entry, or the built-in port when there was no entry. Every later
+// open goes to the same place: through the entry, followed anew (a relinked entry is still
+// followed), or to the same built-in port. An entry that has gone is never swapped for the
+// built-in port: that could be a printer, a scanner or the system console.
+struct ChosenPort
+{
+    int port = 0;
+    bool builtIn = false;
+    QString path; // the COMn entry, or the built-in port's device
+};
+
+ChosenPort chooseComPort(int port, const QString &appDir,
+                         const QString &root = QStringLiteral("/"));
+// What the chosen place is now; Missing when the entry has gone.
+ComEntry inspectChosenPort(const ChosenPort &chosen);
+// Whether it may be opened again without the user choosing: it leads to a device, and a built-in
+// port only when it is the device `openedBefore`. One stat while nothing is there.
+bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore);
 
 // One line for the Interface Set port items and the port error box, e.g.
 // "COM1 → /dev/ttyUSB0, present" or "COM1 → /dev/serial/by-id/usb-…, which does not exist".
@@ -54,3 +68,9 @@ QList<SerialAdapter> findSerialAdapters(const QString &root = QStringLiteral("/"
 // The lines below a port failure: the adapters found and the one command, to run in `appDir`,
 // that makes COMn point at the first of them; or that none was found.
 QString adapterHints(int port, const QString &appDir, const QString &root = QStringLiteral("/"));
+
+// The informative text of the port error box for a port that could not be opened: the reason;
+// when there was no COMn entry, that the built-in port was tried instead; the adapters found with
+// the command that links COMn to the first; and the reason's advice (the dialout hint) last.
+QString portErrorDetails(int port, const QString &appDir, bool builtIn, const QString &reason,
+                         const QString &advice, const QString &root = QStringLiteral("/"));

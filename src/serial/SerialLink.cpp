@@ -62,6 +62,14 @@ void SerialLink::OpenPort()
     ReopenPort();
 }
 
+void SerialLink::ChooseAndOpenPort()
+{
+    m_port.setSettings(settingsString(m_define));
+    m_port.setCommPort(m_define.ComPort);
+    m_port.chooseDevice();
+    ReopenPort();
+}
+
 void SerialLink::ReopenPort()
 {
     m_port.setPortOpen(true);
@@ -81,6 +89,7 @@ void SerialLink::ClosePort()
 
 bool SerialLink::SendData(const QString &hexText, bool rawSend)
 {
+    m_lastTextWhole = false;
     if (m_aborted)
         return false;
     const QString text = rawSend ? hexText : SetupFrame(hexText);
@@ -106,6 +115,7 @@ bool SerialLink::SendData(const QString &hexText, bool rawSend)
             }
         }
     }
+    m_lastTextWhole = result && !m_aborted;
     WaitMs(SettleMs);
     return result && !m_aborted;
 }

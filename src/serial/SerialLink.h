@@ -33,8 +33,11 @@ public:
         m_showStatus = std::move(showStatus);
     }
 
-    // Throws PortError when the port cannot be opened.
+    // Throws PortError when the port cannot be opened. Reaches the device chosen before.
     void OpenPort();
+    // OpenPort for a port the user has just chosen (start-up, Interface Set's Set): which device
+    // ComPort stands for is decided now.
+    void ChooseAndOpenPort();
     // Re-opens with the settings and port number the port already holds.
     void ReopenPort();
     void ClosePort();
@@ -47,6 +50,9 @@ public:
     // box is shown, so an operation still running finishes quietly.
     void abort();
     bool aborted() const { return m_aborted; }
+    // Whether every byte of the last text left the port, the time-out and the window's closing
+    // during its settle wait aside: the display has it whole.
+    bool lastTextWhole() const { return m_lastTextWhole; }
 
     static constexpr double DrainLimitSeconds = 2.0;
     static constexpr int SettleMs = 2000;
@@ -58,4 +64,5 @@ private:
     Prompter &m_prompter;
     std::function<void(const QString &)> m_showStatus;
     bool m_aborted = false;
+    bool m_lastTextWhole = false;
 };

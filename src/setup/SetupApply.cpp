@@ -59,7 +59,7 @@ void SetupApply::open(const Define &line)
     m_define.ComParity = line.ComParity;
     m_define.ComBitLen = line.ComBitLen;
     NoPrompter quiet;
-    SerialLink(m_define, m_port, m_clock, quiet).OpenPort();
+    SerialLink(m_define, m_port, m_clock, quiet).ChooseAndOpenPort();
 }
 
 bool SetupApply::run()

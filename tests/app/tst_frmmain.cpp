@@ -110,7 +110,8 @@ private slots:
         QCOMPARE(w.PicIFStat->lines(), panel);
         const QString port = panel[1].trimmed().chopped(3) + ',' + panel[2].at(2) + ',' +
                              panel[2].at(6) + ",1 " + panel[0].trimmed().chopped(1);
-        QCOMPARE(r.port.events, QStringList({"open " + port, "clear in", "clear out"}));
+        QCOMPARE(r.port.events, QStringList({"choose " + port.section(' ', 1), "open " + port,
+                                             "clear in", "clear out"}));
         // Filling the lists selected their rows; start-up ends on the emulation row, ticked.
         QVERIFY(w.OptSetSel[2]->isChecked() && w.ChkSetTerm->isChecked());
         QCOMPARE(w.SetSelIndex + 10 * w.ResetSelIndex, 2);
@@ -150,27 +151,31 @@ private slots:
     {
         QTest::addColumn<bool>("linkUp");
         QTest::addColumn<bool>("farewellFails");
-        QTest::newRow("display disconnected") << false << false;
-        QTest::newRow("display connected") << true << false;
-        QTest::newRow("farewell fails") << true << true;
+        QTest::addColumn<bool>("twice"); // closed again while the window lingers
+        QTest::newRow("display disconnected") << false << false << false;
+        QTest::newRow("display connected") << true << false << false;
+        QTest::newRow("farewell fails") << true << true << false;
+        QTest::newRow("closed again while it lingers") << true << false << true;
     }
     void exit()
     {
         QFETCH(bool, linkUp);
         QFETCH(bool, farewellFails);
+        QFETCH(bool, twice);
         AppRig r("PoleSet\r\nPort= 2\r\n");
         r.port.dsr = linkUp;
         r.loadWithLinkUp();
         r.define.ComBaud = 19200; // as if changed through Interface Set: not written at exit
         r.port.stalled = farewellFails;
         const double start = r.clock.now();
+        if (twice)
+            r.clock.scheduleIn(3.5, [&] { r.w().close(); });
         r.w().MenuEnd->trigger();
         QVERIFY(r.w().unloaded());
         const QByteArray farewell = QByteArray::fromHex("0C02051B40") + "End of Set!!" + '\x03';
         QCOMPARE(r.port.written(), !linkUp ? QByteArray() : farewell.left(farewellFails ? 1 : 18));
         QCOMPARE(r.prompter.titles(), farewellFails ? QStringList{"Send Error!!"} : QStringList());
-        QCOMPARE(r.port.events.mid(0, 5),
-                 QStringList({"rts 0", "dtr 0", "clear in", "clear out", "close"}));
+        QCOMPARE(r.port.events, QStringList({"rts 0", "dtr 0", "clear in", "clear out", "close"}));
         QCOMPARE(r.status(), linkUp ? " Send Data: STX 05 1B40456E64206F66205365742121 ETX"
                                     : " End of Customer Display Set");
         // The farewell's own time, then one second of the link-down look.

@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "RunWindow.h"
 #include "TerminationSignals.h"
 #include "VersionInfo.h"
 
@@ -64,6 +65,7 @@ private slots:
         r.clock.advance(0.5);
         QCOMPARE(r.port.events, QStringList({"open 19200,N,8,1 COM1", "clear in", "clear out"}));
         QVERIFY(r.look() == 1 && r.prompter.boxes.size() == boxes);
+        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
         // A healthy port is left alone.
         r.clock.advance(1.0);
         QCOMPARE(opens(), 1);
@@ -97,14 +99,31 @@ private slots:
         QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
     }
 
-    // SIGTERM and SIGINT reach the event loop as one signal each, for the window to close.
-    void terminationSignals()
+    // SIGTERM and SIGINT end the program through the window's shut-down, also while starting.
+    void terminationEndsTheRun_data()
     {
+        QTest::addColumn<bool>("starting");
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM while starting") << true << SIGTERM;
+        QTest::newRow("SIGINT, window up") << false << SIGINT;
+    }
+    void terminationEndsTheRun()
+    {
+        QFETCH(bool, starting);
+        QFETCH(int, signal);
+        AppRig r;
+        r.window = std::make_unique<FrmMain>(r.define, r.port, r.clock, r.prompter);
         TerminationSignals termination;
-        int received = 0;
-        connect(&termination, &TerminationSignals::received, [&received] { ++received; });
-        QVERIFY(::raise(SIGINT) == 0 && ::raise(SIGTERM) == 0);
-        QTRY_COMPARE(received, 2);
+        QTimer shown; // the signal once the window is up, which it must never be while starting
+        shown.callOnTimeout([&] {
+            if (r.w().isVisible() && ::raise(signal) == 0)
+                shown.setObjectName("raised"), shown.stop();
+        });
+        shown.start(0);
+        QVERIFY(!starting || ::raise(signal) == 0); // read during the start-up
+        QCOMPARE(runWindow(r.w(), termination), 0);
+        QVERIFY(r.w().unloaded() && !r.w().isVisible() && r.port.events.contains("close"));
+        QCOMPARE(shown.objectName().isEmpty(), starting);
     }
 
     void versionBox()

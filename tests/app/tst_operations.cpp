@@ -138,7 +138,11 @@ private slots:
         QCOMPARE(r.w().PicIFStat->lines(),
                  set ? QStringList({"  COM3:", "  19200bps", "  N - 8 - 1"}) : panelBefore);
         QCOMPARE(r.port.portOpen(), how != 2);
-        QCOMPARE(r.port.events.contains(QStringLiteral("open 19200,N,8,1 COM3")), how == 0);
+        // Set chooses the device anew; Cancel re-opens the one chosen before.
+        const QStringList opens[] = {{"choose COM3", "open 19200,N,8,1 COM3"},
+                                     {"open 9600,N,8,1 COM1"},
+                                     {"choose COM3", "refused"}};
+        QCOMPARE(r.port.events.filter(QRegularExpression("^(choose|open|refused)")), opens[how]);
         QVERIFY(r.prompter.boxes.empty() && !QFile::exists(r.iniPath()));
         r.clock.advance(0.5);
         QCOMPARE(r.status(), how == 2 ? " Communication NG" : " Communication OK");

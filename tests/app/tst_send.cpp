@@ -223,15 +223,39 @@ private slots:
         QCOMPARE(r.prompter.boxes.size(), size_t(2));
     }
 
-    void closedDuringTheClosingFrame()
+    void closedDuringTheSend_data()
     {
-        // Closed in the closing frame's wait: nothing more is done, the file included.
-        AppRig r;
-        r.loadWithLinkUp();
-        r.clock.scheduleIn(3.0, [&] { r.w().close(); });
+        QTest::addColumn<int>("reset"); // -1: " 38,400bps", ticked
+        QTest::addColumn<double>("closeAt");
+        QTest::addColumn<bool>("stalled");
+        QTest::addColumn<QByteArray>("wire");
+        const QByteArray item = AppRig::framed("4236");
+        QTest::newRow("item frame's wait") << -1 << 1.0 << false << item;
+        QTest::newRow("closing frame's wait")
+            << -1 << 3.0 << false << item + AppRig::closingFrame();
+        QTest::newRow("item frame cut short") << -1 << 1.0 << true << QByteArray("\x0c");
+        QTest::newRow("reset frame's wait") << 0 << 1.0 << false << QByteArray("\f\2\5\a1\3");
+    }
+    void closedDuringTheSend()
+    {
+        // Nothing more goes out, no box, no port opened; the file says what the display holds.
+        QFETCH(int, reset);
+        QFETCH(double, closeAt);
+        QFETCH(bool, stalled);
+        QFETCH(QByteArray, wire);
+        AppRig r("PoleSet\r\nUpper=Top\r\n");
+        startUnlocked(r);
+        QVERIFY(QFile::remove(r.iniPath()));
+        reset < 0 ? r.w().CboBaud->setCurrentIndex(6) : r.w().OptSet[1]->click();
+        r.port.stalled = stalled;
+        r.clock.scheduleIn(closeAt, [&] { r.w().close(); });
         r.w().CmdSend->click();
-        QVERIFY(r.w().unloaded() && !QFile::exists(r.iniPath()));
-        QVERIFY(!r.w().OptSet[1]->isEnabled() && r.prompter.boxes.empty());
+        QVERIFY(r.w().unloaded() && r.prompter.boxes.empty() && r.port.written() == wire);
+        QCOMPARE(r.port.events.filter("open").size(), int(closeAt > 2));
+        QCOMPARE(QFile::exists(r.iniPath()), !stalled);
+        const QByteArray file = r.readIni();
+        QCOMPARE(file.contains("\r\nBaud= 38400\r\n") && file.contains("\r\nUpper=Top\r\n"),
+                 !stalled && reset < 0);
     }
 };
 

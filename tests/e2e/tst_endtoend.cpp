@@ -16,13 +16,13 @@ class TestEndToEnd : public QObject
 private slots:
     void farSideClosesDuringTheTestPrint()
     {
-        QTemporaryDir dir;
+        QTemporaryDir dir, root; // no built-in ports in the scratch tree
         TestPty pty;
         QVERIFY(pty.linkAs(dir.path()) && QDir::setCurrent(dir.path()));
         Define define;
         FakeClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(dir.path());
+        QtPortAdapter port(dir.path(), root.path());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
         clock.advance(0.5);            // a pseudo-terminal holds DSR

@@ -1,4 +1,8 @@
+#include "FakeClock.h"
+#include "FakePrompter.h"
 #include "QtPortAdapter.h"
+#include "SerialLink.h"
+#include "SetupApply.h"
 #include "TestPty.h"
 
 #include <QDeadlineTimer>
@@ -6,17 +10,22 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class TestQtPortAdapter : public QObject
 {
     Q_OBJECT
 
-    // A pseudo-terminal reachable as COM1 through a link in the start-up directory, opened.
+    // A pseudo-terminal reachable as COM1 through a link in the start-up directory, opened. The
+    // built-in ports are looked for in an empty scratch tree.
     struct Rig
     {
         TestPty pty;
-        QTemporaryDir dir;
+        QTemporaryDir dir, root;
         bool linked = pty.linkAs(dir.path());
-        QtPortAdapter port{dir.path()}; // goes before the pty it is open on
+        QtPortAdapter port{dir.path(), root.path()}; // goes before the pty it is open on
         Rig() { port.setPortOpen(linked); }
     };
 
@@ -40,27 +49,113 @@ private slots:
         QCOMPARE(serial(rig.port).dataBits(), QSerialPort::Data7);
     }
 
-    void busyPortSaysSo()
+    void openFailures_data()
     {
+        QTest::addColumn<bool>("permitted");
+        QTest::addColumn<QString>("reason"); // after the device's path
+        QTest::newRow("busy") << true << " is busy: another program holds it";
+        QTest::newRow("no permission")
+            << false << ": permission denied. Add your user to the dialout group and log in again.";
+    }
+    void openFailures()
+    {
+        QFETCH(bool, permitted);
+        QFETCH(QString, reason);
+        // A second adapter on the device the rig holds, or on one its user may not write to: as
+        // root, the test looks as another user would for the while.
         Rig rig;
-        // A second adapter on the device the rig holds; a link that leads nowhere is not opened.
-        QtPortAdapter other(rig.dir.path());
         const QString pts = rig.pty.slavePath();
+        const QByteArray path = QFile::encodeName(pts);
+        const bool root = ::geteuid() == 0 && !permitted;
+        QVERIFY(permitted || (rig.port.setPortOpen(false), ::chmod(path.constData(), 0400) == 0));
+        QVERIFY(!root || (::chmod(QFile::encodeName(rig.dir.path()).constData(), 0755) == 0 &&
+                          ::setresuid(65534, 0, 0) == 0 && ::setfsuid(65534) >= 0));
+        QtPortAdapter other(rig.dir.path(), rig.root.path());
         QString failure;
         try {
             other.setPortOpen(true);
         } catch (const PortError &e) {
             failure = e.device() + ": " + e.reason();
         }
-        QCOMPARE(failure, pts + ": " + pts + " is busy: another program holds it");
-        QVERIFY(!other.portOpen() && rig.port.output(0x41) && rig.pty.readAvailable(20) == "A");
+        QVERIFY(!root || (::setfsuid(0) >= 0 && ::setresuid(0, 0, 0) == 0));
+        QCOMPARE(failure, pts + ": " + pts + reason);
+        QVERIFY(!other.portOpen());
     }
 
-    void farSideClosesMidSend()
+    // COM1 is a link to the display's line, and the scratch tree's built-in port a trap. The
+    // device chosen at the first open is reached by every re-open, through the same COM1: when
+    // the entry has gone, the re-open fails and nothing else is opened.
+    void reopensKeepTheChosenDevice_data()
     {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("relinked"); // COM1 leads to a new line instead of having gone
+        int kind = 0;
+        for (const char *name : {"new line settings", "the Send's switch", "Interface Set's Cancel",
+                                 "the link monitor", "--apply"}) {
+            QTest::addRow("%s, COM1 gone", name) << kind << false;
+            QTest::addRow("%s, COM1 relinked", name) << kind++ << true;
+        }
+    }
+    void reopensKeepTheChosenDevice()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, relinked);
+        Rig rig;
+        TestPty trap, again;
+        QVERIFY(QDir().mkpath(rig.root.filePath("dev")) &&
+                QFile::link(trap.slavePath(), rig.root.filePath("dev/ttyS0")));
+        Define define;
+        FakeClock clock;
+        FakePrompter prompter;
+        SerialLink link(define, rig.port, clock, prompter);
+        SetupApply apply(define, rig.port, clock);
+        const auto replug = [&] {
+            QVERIFY(QFile::remove(rig.dir.filePath("COM1")) &&
+                    (!relinked || again.linkAs(rig.dir.path())));
+        };
+        QString failure;
+        if (kind == 4) {
+            // Gone between the Communication item and the port following the display.
+            clock.scheduleIn(5 * 4.0 + 1.0, replug);
+            QCOMPARE(apply.run(), relinked);
+            failure = apply.failure();
+        } else {
+            replug();
+            if (kind == 3) {
+                rig.pty.hangUp();
+                QCOMPARE(rig.port.output(0x41) || rig.port.deviceAvailable(), relinked);
+            }
+            if (kind == 1 || kind == 2)
+                rig.port.setPortOpen(false);
+            define.ComBaud = kind == 0 ? 4800 : 9600;
+            try {
+                kind == 2 ? link.ReopenPort() : link.OpenPort();
+            } catch (const PortError &e) {
+                failure = e.reason();
+            }
+        }
+        QCOMPARE(rig.port.portOpen(), relinked);
+        QCOMPARE(failure.contains("COM1, which does not exist"), !relinked);
+        rig.port.output(0x42);
+        QVERIFY(again.readAvailable().endsWith('B') == relinked && trap.readAvailable().isEmpty());
+    }
+
+    void farSideHangsUp_data()
+    {
+        QTest::addColumn<bool>("idle");
+        QTest::newRow("mid-send") << false;
+        QTest::newRow("while idle") << true;
+    }
+    void farSideHangsUp()
+    {
+        QFETCH(bool, idle);
         Rig rig;
         rig.pty.hangUp();
-        QVERIFY(rig.port.portOpen() && !rig.port.output(0x41));
+        // Idle, the adapter sees it by itself; sending, at the next byte.
+        if (idle)
+            QTRY_VERIFY(!rig.port.portOpen());
+        else
+            QVERIFY(rig.port.portOpen() && !rig.port.output(0x41));
         // Closed for good, its descriptor as well.
         QVERIFY(!rig.port.portOpen() && !serial(rig.port).isOpen() && !rig.port.dsrHolding());
         QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setPortOpen(true));

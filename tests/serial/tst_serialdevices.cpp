@@ -72,19 +72,21 @@ private slots:
         const ComEntry entry = inspectComEntry(port, m_app.path(), m_root.path());
         QCOMPARE(entry.device, device);
         QCOMPARE(describeComEntry(entry), description);
-        QCOMPARE(comDeviceAvailable(port, m_app.path(), dev("ttyS0"), m_root.path()), available);
+        const ChosenPort chosen = chooseComPort(port, m_app.path(), m_root.path());
+        QCOMPARE(chosenPortAvailable(chosen, dev("ttyS0")), available);
+        QCOMPARE(inspectChosenPort(chosen).device, device);
     }
 
     void builtInPortOnlyWhenOpenedBefore()
     {
-        // No COM1 entry: the built-in port, never opened on its own unless it was open before.
+        // No COM1 entry: the built-in port, never opened on its own unless it was open before;
+        // an entry made later changes nothing until the port is chosen again.
         QTemporaryDir empty;
-        QVERIFY(!comDeviceAvailable(1, empty.path(), QString(), m_root.path()) &&
-                !comDeviceAvailable(1, empty.path(), "/dev/null", m_root.path()) &&
-                comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
-        // A COM1 entry that leads nowhere stands for an adapter, not for the built-in port.
-        QVERIFY(QFile::link(empty.filePath("gone"), empty.filePath("COM1")));
-        QVERIFY(!comDeviceAvailable(1, empty.path(), dev("ttyS0"), m_root.path()));
+        const ChosenPort chosen = chooseComPort(1, empty.path(), m_root.path());
+        QVERIFY(QFile::link("/dev/zero", empty.filePath("COM1")));
+        QVERIFY(!chosenPortAvailable(chosen, "/dev/null") &&
+                chosenPortAvailable(chosen, dev("ttyS0")));
+        QCOMPARE(inspectChosenPort(chosen).device, "/dev/null");
     }
 
     void adapters()
@@ -111,6 +113,11 @@ private slots:
         QCOMPARE(adapterHints(1, nothing.path(), nothing.path()),
                  QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
                                 "/dev/ttyUSB* or /dev/ttyACM*."));
+        // The port error box after trying the built-in port: why, the adapters, the advice last.
+        const QString box = portErrorDetails(1, "/till", true, "Why.", "Advice.", bare.path());
+        QVERIFY(box.startsWith("There is no COM1 entry in /till, so the built-in port was tried: "
+                               "Why.\n\nSerial adapters on this machine:\n") &&
+                box.endsWith(" COM1\n\nAdvice."));
     }
 };
 

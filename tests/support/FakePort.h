@@ -21,6 +21,7 @@ public:
 
     void setCommPort(int port) override { m_commPort = port; }
     int commPort() const override { return m_commPort; }
+    void chooseDevice() override { events << QStringLiteral("choose COM%1").arg(m_commPort); }
     void setSettings(const QString &settings) override { m_settings = settings; }
     QString settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
