@@ -140,7 +140,8 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     m_lineState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_lineState->setToolTip(QStringLiteral(
         "The speed is read from the line. Parity and data bits do not travel over a "
-        "pseudo-terminal: PoleSet's are taken from the PoleSet.ini it last saved here."));
+        "pseudo-terminal: PoleSet's are taken from the PoleSet.ini it last saved here when its "
+        "baud rate is the line's, else they are taken to be the display's own."));
     m_linkText = QStringLiteral("%1 \u2192 %2").arg(linkName, line.slavePath());
 
     m_log = new QPlainTextEdit;
@@ -210,7 +211,7 @@ void DisplayWindow::receive(const QByteArray &bytes)
     // Read the line now rather than at the next poll: PoleSet sets it right before it writes.
     pollLine();
     m_farEndOpen = true; // whatever the line says, something writes to it
-    m_decoder.setLine({m_lineSpeed, m_poleSetFormat.parity, m_poleSetFormat.dataBits});
+    m_decoder.setLine(poleSetLine());
     const int communication = m_decoder.eeprom().communication;
     m_decoder.feed(bytes);
     const QStringList log = m_decoder.takeLog();
@@ -218,9 +219,7 @@ void DisplayWindow::receive(const QByteArray &bytes)
     // closing frame; until then, take it to have followed.
     if (m_decoder.eeprom().communication != communication &&
         !log.filter(QStringLiteral("set-up: Communication")).isEmpty()) {
-        const LineFormat display = listeningFormat(m_decoder.eeprom());
-        m_poleSetFormat.parity = display.parity;
-        m_poleSetFormat.dataBits = display.dataBits;
+        m_followed = listeningFormat(m_decoder.eeprom());
     }
     appendLog(log);
     keepEeprom();
@@ -277,9 +276,17 @@ void DisplayWindow::readPoleSetFormat()
     // A missing or unreadable file leaves PoleSet at its defaults, as it does PoleSet.
     Define settings;
     ReadSettingsFile(m_poleSetIni, settings);
-    m_poleSetFormat.parity = "NEO"[qBound(0, settings.ComParity, 2)];
-    m_poleSetFormat.dataBits = settings.ComBitLen;
+    m_saved = {settings.ComBaud, "NEO"[qBound(0, settings.ComParity, 2)], settings.ComBitLen};
+    m_followed.reset();
     refresh();
+}
+
+LineFormat DisplayWindow::poleSetLine() const
+{
+    LineFormat line = m_followed.value_or(
+        m_saved.bps == m_lineSpeed ? m_saved : listeningFormat(m_decoder.eeprom()));
+    line.bps = m_lineSpeed;
+    return line;
 }
 
 void DisplayWindow::appendLog(const QStringList &lines)
@@ -329,7 +336,7 @@ void DisplayWindow::refresh()
 {
     // A closed port keeps the last format: Qt puts back the line's earlier settings on close.
     if (m_farEndOpen)
-        m_decoder.setLine({m_lineSpeed, m_poleSetFormat.parity, m_poleSetFormat.dataBits});
+        m_decoder.setLine(poleSetLine());
     std::array<QString, VfdPanel::Rows> lines;
     for (int row = 0; row < VfdPanel::Rows; ++row) {
         const QByteArray bytes = m_decoder.lineBytes(row);

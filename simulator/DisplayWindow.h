@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <optional>
+
 class ElidedLabel;
 class PseudoTerminal;
 class QLabel;
@@ -18,9 +20,11 @@ class VfdPanel;
 // the caller's.
 //
 // The line's speed is read from the pseudo-terminal. Parity and data bits do not travel over
-// one, so PoleSet's are taken from the PoleSet.ini it keeps in the same directory, as last
-// saved; after the display takes a new Communication setting, PoleSet is taken to follow it
-// until that file is written again (which a Send always ends with).
+// one, so PoleSet's are guessed: after the display takes a new Communication setting, PoleSet
+// is taken to follow it until its PoleSet.ini in the same directory is written again (a Send
+// always ends so); otherwise they are that file's when its baud rate is the line's (the file
+// holds the port PoleSet last sent with), and the display's own when not (--apply's --line,
+// or an Interface Set change not yet saved).
 class DisplayWindow : public QWidget
 {
     Q_OBJECT
@@ -47,6 +51,7 @@ public:
 private:
     void quiet();
     void readPoleSetFormat();
+    LineFormat poleSetLine() const;
     void appendLog(const QStringList &lines);
     void keepEeprom();
     void refresh();
@@ -74,8 +79,10 @@ private:
     QTimer m_pollTimer;
     int m_lineSpeed = 0;
     bool m_farEndOpen = false;
-    // PoleSet's parity and data bits, and the stamp of the PoleSet.ini they were read from.
-    LineFormat m_poleSetFormat;
+    // PoleSet's line as its PoleSet.ini has it, and the file's stamp; the format PoleSet is
+    // taken to have followed since.
+    LineFormat m_saved;
+    std::optional<LineFormat> m_followed;
     QDateTime m_iniStamp;
     qint64 m_iniSize = -1;
 };

@@ -89,6 +89,11 @@ private slots:
         QTemporaryDir dir;
         TestPty pty;
         QVERIFY(pty.valid);
+        // PoleSet's parity from its file, whose speed is the line's.
+        QFile ini(dir.filePath("PoleSet.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) &&
+                ini.write("PoleSet   01-01-2024  00:00:00\r\nBaud=19200\r\nParity=E\r\n"));
+        ini.close();
         DisplayWindow w(pty, dir.path(), 1);
         const QString longest(198, 'M');
         w.receive(setupBytes(SetupUpperLine, 0, longest));
@@ -112,7 +117,7 @@ private slots:
         port.setBaudRate(19200);
         QVERIFY(port.open(QIODevice::WriteOnly));
         w.pollLine();
-        QVERIFY(said().contains("PoleSet at 19,200bps N-8-1: \u2716 the display listens at "
+        QVERIFY(said().contains("PoleSet at 19,200bps E-8-1: \u2716 the display listens at "
                                 "9,600bps N-8-1"));
         port.close();
         w.pollLine();
