@@ -162,7 +162,7 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_panel, 5);
-    layout->addWidget(eepromBox, 4);
+    layout->addWidget(eepromBox, 5);
     layout->addWidget(logBox, 4);
     if (const QScreen *screen = this->screen())
         setMaximumWidth(screen->availableGeometry().width() - FrameWidth);
@@ -173,7 +173,7 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     if (loadEeprom(m_eepromPath, &stored, &why)) {
         m_decoder.setEeprom(stored);
         m_kept = settingsOf(stored);
-        note(QStringLiteral("EEPROM read from %1").arg(m_eepromPath), false);
+        note(QStringLiteral("EEPROM read from %1").arg(QFileInfo(m_eepromPath).fileName()), false);
     } else {
         // The file is left as it is until the EEPROM changes.
         m_kept = DisplayEeprom{};
