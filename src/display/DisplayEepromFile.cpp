@@ -8,7 +8,7 @@
 namespace {
 
 constexpr char Header[] = "poleset-display EEPROM";
-constexpr qint64 MaxSize = 16 * 1024;
+constexpr qint64 MaxSize = 16384;
 
 struct Field
 {
