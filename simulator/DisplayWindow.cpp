@@ -177,8 +177,11 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     } else {
         // The file is left as it is until the EEPROM changes.
         m_kept = DisplayEeprom{};
-        note(QStringLiteral("%1: %2; factory settings").arg(m_eepromPath, why),
-             QFileInfo::exists(m_eepromPath));
+        const bool missing = !QFileInfo::exists(m_eepromPath);
+        note(missing ? QStringLiteral("no %1 yet: factory settings")
+                           .arg(QFileInfo(m_eepromPath).fileName())
+                     : QStringLiteral("%1: %2; factory settings").arg(m_eepromPath, why),
+             !missing);
     }
 
     m_quietTimer.setSingleShot(true);
