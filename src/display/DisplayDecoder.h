@@ -83,9 +83,9 @@ public:
     bool hearsLine() const { return m_line == listeningFormat(m_eeprom); }
 
     void feed(QByteArrayView bytes);
-    // Writes out what is held back for the next byte: a text run and a FF that might have led a
-    // set-up frame. Call it when the line goes quiet; feeding and flushing in any rhythm gives
-    // the same state and the same log.
+    // Writes out what is held back for the next byte: a text run, a burst of noise, and a FF
+    // that might have led a set-up frame. Call it when the line goes quiet; feeding and flushing in
+    // any rhythm gives the same state and the same log.
     void flush();
     // The log lines since the last call.
     QStringList takeLog();
