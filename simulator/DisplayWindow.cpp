@@ -366,16 +366,20 @@ void DisplayWindow::refresh()
 
     QString state;
     const QString link = m_linkText.toHtmlEscaped();
+    // PoleSet's parity and data bits are shown only when known, not when taken as the display's.
+    QString poleSet = formatText(m_decoder.line());
+    if (!m_followed && m_saved.bps != m_lineSpeed)
+        poleSet = poleSet.section(QLatin1Char(' '), 0, 0);
     if (!m_farEndOpen) {
         state = QStringLiteral("%1: PoleSet's port is closed").arg(link);
     } else if (m_decoder.hearsLine()) {
         state = QStringLiteral("%1, PoleSet at %2: <b style=\"color:#1a7f37\">\u2714 the "
                                "display hears it</b>")
-                    .arg(link, formatText(m_decoder.line()));
+                    .arg(link, poleSet);
     } else {
         state = QStringLiteral("%1, PoleSet at %2: <b style=\"color:#c62828\">\u2716 the "
                                "display listens at %3</b>")
-                    .arg(link, formatText(m_decoder.line()), formatText(listeningFormat(eeprom)));
+                    .arg(link, poleSet, formatText(listeningFormat(eeprom)));
     }
     if (state != m_lineState->text()) {
         m_lineState->setText(state);
