@@ -95,7 +95,6 @@ void DisplayDecoder::setEeprom(const DisplayEeprom &eeprom)
 {
     flush();
     m_eeprom = eeprom;
-    m_eeprom.demoMode = false;
     clearScreen();
     m_mode = Mode::Overwrite;
     m_state = State::Text;
@@ -159,11 +158,11 @@ QChar DisplayDecoder::charOf(unsigned char byte) const
 
 void DisplayDecoder::feedByte(unsigned char byte)
 {
+    // Only setLine() and setEeprom() make the display hear again, and both write out the noise.
     if (!hearsLine()) {
         noiseByte(byte);
         return;
     }
-    flushNoise();
     switch (m_state) {
     case State::Text:
         textByte(byte);
