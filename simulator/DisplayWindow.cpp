@@ -2,35 +2,79 @@
 
 #include "CodePages.h"
 #include "Define.h"
+#include "DisplayEepromFile.h"
 #include "PseudoTerminal.h"
+#include "SettingsFile.h"
 #include "VfdPanel.h"
 
-#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
+
+// A value that never widens the window: elided to the room it gets, whole in its tool tip and
+// in its accessible name, after its caption.
+class ElidedLabel : public QLabel
+{
+public:
+    explicit ElidedLabel(const QString &caption)
+        : m_caption(caption)
+    {
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+    void setFullText(const QString &text)
+    {
+        if (text == m_full)
+            return;
+        m_full = text;
+        setToolTip(text);
+        setAccessibleName(m_caption + QStringLiteral(": ") + text);
+        elide();
+    }
+
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().averageCharWidth() * 24, QLabel::sizeHint().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+private:
+    void elide() { setText(fontMetrics().elidedText(m_full, Qt::ElideRight, width())); }
+
+    QString m_caption;
+    QString m_full;
+};
 
 namespace {
 
 // A text run is logged when the line has been quiet this long.
 constexpr int QuietMs = 150;
 constexpr int PollMs = 250;
-
-QString speedText(int bps)
-{
-    const int index = dspBaudIndexOf(bps);
-    return index >= 0 ? baudCaption(index) : QStringLiteral("%1bps").arg(bps);
-}
+// Room for the window manager's border beside the window.
+constexpr int FrameWidth = 8;
 
 bool isWarning(const QString &line)
 {
     return line.startsWith(QLatin1String("unknown")) ||
            line.startsWith(QLatin1String("unterminated")) ||
+           line.startsWith(QLatin1String("not understood")) ||
            line.contains(QLatin1String(" ignored: ")) ||
            line.contains(QLatin1String("not drawn here"));
 }
@@ -41,24 +85,36 @@ bool isSetup(const QString &line)
            line.startsWith(QLatin1String("farewell")) || line.startsWith(QLatin1String("demo"));
 }
 
+// The settings, without the demo state, which is not kept.
+DisplayEeprom settingsOf(DisplayEeprom eeprom)
+{
+    eeprom.demoMode = false;
+    return eeprom;
+}
+
 } // namespace
 
-DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWidget *parent)
+DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port, QWidget *parent)
     : QWidget(parent)
     , m_line(line)
+    , m_eepromPath(
+          QDir(dir).absoluteFilePath(QStringLiteral("poleset-display-COM%1.eeprom").arg(port)))
+    , m_poleSetIni(QDir(dir).absoluteFilePath(QStringLiteral("PoleSet.ini")))
     , m_panel(new VfdPanel)
 {
-    setWindowTitle(QStringLiteral("poleset-display \u2014 %1").arg(linkPath));
+    const QString linkName = QStringLiteral("COM%1").arg(port);
+    setWindowTitle(QStringLiteral("poleset-display \u2014 %1").arg(linkName));
+    m_panel->setAccessibleName(QStringLiteral("Display glass"));
 
     // One band of panels side by side, so that the window fits above PoleSet's centred window:
     // the glass, what the display keeps, and the line with its traffic.
     auto *eepromBox = new QGroupBox(QStringLiteral("Stored in the display's EEPROM"));
+    eepromBox->setAccessibleName(eepromBox->title());
     auto *eeprom = new QGridLayout(eepromBox);
     eeprom->setVerticalSpacing(2);
     eeprom->setContentsMargins(6, 2, 6, 4);
     const auto addRow = [eeprom](int row, int column, const QString &caption) {
-        auto *value = new QLabel;
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto *value = new ElidedLabel(caption);
         eeprom->addWidget(new QLabel(caption + QLatin1Char(':')), row, 2 * column);
         eeprom->addWidget(value, row, 2 * column + 1);
         return value;
@@ -71,22 +127,32 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWid
     m_baud = addRow(1, 1, QStringLiteral("Baud rate"));
     m_upperLine = addRow(2, 1, QStringLiteral("Upper line"));
     m_lowerLine = addRow(3, 1, QStringLiteral("Lower line"));
+    auto *factory = new QPushButton(QStringLiteral("&Factory settings"));
+    factory->setToolTip(QStringLiteral("Restore the display's factory settings: T3150-LC, "
+                                       "PC437, U.S.A, 9,600bps N-8-1, no messages"));
+    connect(factory, &QPushButton::clicked, this, &DisplayWindow::restoreFactorySettings);
+    eeprom->addWidget(factory, 4, 0, 1, 4, Qt::AlignLeft);
     eeprom->setColumnStretch(1, 1);
     eeprom->setColumnStretch(3, 1);
 
     m_lineState = new QLabel;
+    m_lineState->setWordWrap(true);
+    m_lineState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_lineState->setToolTip(QStringLiteral(
-        "Parity and data bits do not travel over a pseudo-terminal (always 8 bits, no parity), "
-        "so only the speed is compared."));
-    m_linkText = QStringLiteral("%1 \u2192 %2").arg(linkPath, line.slavePath());
+        "The speed is read from the line. Parity and data bits do not travel over a "
+        "pseudo-terminal: PoleSet's are taken from the PoleSet.ini it last saved here when its "
+        "baud rate is the line's, else they are taken to be the display's own."));
+    m_linkText = QStringLiteral("%1 \u2192 %2").arg(linkName, line.slavePath());
 
     m_log = new QPlainTextEdit;
+    m_log->setAccessibleName(QStringLiteral("Traffic log"));
     m_log->setReadOnly(true);
     m_log->setMaximumBlockCount(LogLines);
     m_log->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_log->setMinimumHeight(m_log->fontMetrics().lineSpacing() * 3 + 8);
     auto *logBox = new QGroupBox(QStringLiteral("Line and traffic"));
+    logBox->setAccessibleName(logBox->title());
     auto *logLayout = new QVBoxLayout(logBox);
     logLayout->setSpacing(2);
     logLayout->setContentsMargins(6, 2, 6, 4);
@@ -96,9 +162,27 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &linkPath, QWid
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_panel, 5);
-    layout->addWidget(eepromBox, 4);
+    layout->addWidget(eepromBox, 5);
     layout->addWidget(logBox, 4);
-    resize(1180, 190);
+    if (const QScreen *screen = this->screen())
+        setMaximumWidth(screen->availableGeometry().width() - FrameWidth);
+    resize(qMin(1180, maximumWidth()), 190);
+
+    DisplayEeprom stored;
+    QString why;
+    if (loadEeprom(m_eepromPath, &stored, &why)) {
+        m_decoder.setEeprom(stored);
+        m_kept = settingsOf(stored);
+        note(QStringLiteral("EEPROM read from %1").arg(QFileInfo(m_eepromPath).fileName()), false);
+    } else {
+        // The file is left as it is until the EEPROM changes.
+        m_kept = DisplayEeprom{};
+        const bool missing = !QFileInfo::exists(m_eepromPath);
+        note(missing ? QStringLiteral("no %1 yet: factory settings")
+                           .arg(QFileInfo(m_eepromPath).fileName())
+                     : QStringLiteral("%1: %2; factory settings").arg(m_eepromPath, why),
+             !missing);
+    }
 
     m_quietTimer.setSingleShot(true);
     m_quietTimer.setInterval(QuietMs);
@@ -121,23 +205,27 @@ void DisplayWindow::placeAbovePoleSet()
     const int band = (screen.height() - PoleSetHeight) / 2;
     if (band - FrameHeight < minimumSizeHint().height())
         return; // a small screen: the window manager places the window
-    resize(screen.width() - 8, band - FrameHeight);
+    resize(screen.width() - FrameWidth, band - FrameHeight);
     move(screen.topLeft());
 }
 
 void DisplayWindow::receive(const QByteArray &bytes)
 {
-    // Read the speed now rather than at the next poll: PoleSet sets it right before it writes.
+    // Read the line now rather than at the next poll: PoleSet sets it right before it writes.
     pollLine();
-    const int expected = DspBaudRates[m_decoder.eeprom().baud];
-    if (m_lineSpeed != expected && !m_mismatchNoted) {
-        note(QStringLiteral("bytes arrive at %1 while the display listens at %2")
-                 .arg(speedText(m_lineSpeed), speedText(expected)),
-             true);
-        m_mismatchNoted = true;
-    }
+    m_farEndOpen = true; // whatever the line says, something writes to it
+    m_decoder.setLine(poleSetLine());
+    const int communication = m_decoder.eeprom().communication;
     m_decoder.feed(bytes);
-    appendLog(m_decoder.takeLog());
+    const QStringList log = m_decoder.takeLog();
+    // PoleSet follows a new format at once when told to and saves its settings after the
+    // closing frame; until then, take it to have followed.
+    if (m_decoder.eeprom().communication != communication &&
+        !log.filter(QStringLiteral("set-up: Communication")).isEmpty()) {
+        m_followed = listeningFormat(m_decoder.eeprom());
+    }
+    appendLog(log);
+    keepEeprom();
     refresh();
     m_quietTimer.start();
 }
@@ -149,6 +237,16 @@ void DisplayWindow::note(const QString &text, bool warning)
     m_log->appendHtml(QStringLiteral("<span style=\"color:#909090\">%1</span>&nbsp;&nbsp;"
                                      "<span style=\"color:%2\">%3</span>")
                           .arg(time, colour, text.toHtmlEscaped()));
+    m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+}
+
+void DisplayWindow::restoreFactorySettings()
+{
+    m_decoder.setEeprom(DisplayEeprom{});
+    appendLog(m_decoder.takeLog());
+    note(QStringLiteral("factory settings restored"), false);
+    keepEeprom();
+    refresh();
 }
 
 void DisplayWindow::quiet()
@@ -160,11 +258,38 @@ void DisplayWindow::quiet()
 
 void DisplayWindow::pollLine()
 {
+    readPoleSetFormat();
     const int speed = m_line.lineSpeed();
-    if (speed != m_lineSpeed) {
+    const bool open = m_line.farEndOpen();
+    if (speed != m_lineSpeed || open != m_farEndOpen) {
         m_lineSpeed = speed;
+        m_farEndOpen = open;
         refresh();
     }
+}
+
+void DisplayWindow::readPoleSetFormat()
+{
+    const QFileInfo ini(m_poleSetIni);
+    const QDateTime stamp = ini.lastModified();
+    if (stamp == m_iniStamp && ini.size() == m_iniSize && m_iniSize >= 0)
+        return;
+    m_iniStamp = stamp;
+    m_iniSize = ini.exists() ? ini.size() : 0;
+    // A missing or unreadable file leaves PoleSet at its defaults, as it does PoleSet.
+    Define settings;
+    ReadSettingsFile(m_poleSetIni, settings);
+    m_saved = {settings.ComBaud, "NEO"[qBound(0, settings.ComParity, 2)], settings.ComBitLen};
+    m_followed.reset();
+    refresh();
+}
+
+LineFormat DisplayWindow::poleSetLine() const
+{
+    LineFormat line = m_followed.value_or(
+        m_saved.bps == m_lineSpeed ? m_saved : listeningFormat(m_decoder.eeprom()));
+    line.bps = m_lineSpeed;
+    return line;
 }
 
 void DisplayWindow::appendLog(const QStringList &lines)
@@ -180,6 +305,24 @@ void DisplayWindow::appendLog(const QStringList &lines)
                                          "<span style=\"color:%2; white-space:pre\">%3</span>")
                               .arg(time, colour, line.toHtmlEscaped()));
     }
+    // The newest line always in view.
+    m_log->verticalScrollBar()->setValue(m_log->verticalScrollBar()->maximum());
+}
+
+void DisplayWindow::keepEeprom()
+{
+    const DisplayEeprom now = settingsOf(m_decoder.eeprom());
+    if (now == m_kept)
+        return;
+    QString why;
+    if (saveEeprom(m_eepromPath, now, &why)) {
+        m_kept = now;
+        m_saveFailed = false;
+    } else if (!m_saveFailed) {
+        // Said once; tried again at the next change.
+        m_saveFailed = true;
+        note(QStringLiteral("cannot keep the EEPROM in %1: %2").arg(m_eepromPath, why), true);
+    }
 }
 
 QString DisplayWindow::messageText(const QByteArray &bytes) const
@@ -194,6 +337,9 @@ QString DisplayWindow::messageText(const QByteArray &bytes) const
 
 void DisplayWindow::refresh()
 {
+    // A closed port keeps the last format: Qt puts back the line's earlier settings on close.
+    if (m_farEndOpen)
+        m_decoder.setLine(poleSetLine());
     std::array<QString, VfdPanel::Rows> lines;
     for (int row = 0; row < VfdPanel::Rows; ++row) {
         const QByteArray bytes = m_decoder.lineBytes(row);
@@ -203,30 +349,40 @@ void DisplayWindow::refresh()
     const bool demo = m_decoder.eeprom().demoMode;
     m_panel->setContent(lines, demo ? -1 : m_decoder.cursorRow(),
                         demo ? -1 : m_decoder.cursorColumn());
+    m_panel->setAccessibleDescription(m_decoder.lineText(0) + QLatin1Char('\n') +
+                                      m_decoder.lineText(1));
 
     const DisplayEeprom &eeprom = m_decoder.eeprom();
-    m_emulation->setText(emulationCaption(eeprom.emulation));
-    m_codePage->setText(
+    m_emulation->setFullText(emulationCaption(eeprom.emulation));
+    m_codePage->setFullText(
         codePageCaption(eeprom.codePage) +
         (codePageDrawn(eeprom.codePage) ? QString() : QStringLiteral(" (drawn as PC437)")));
-    m_inChar->setText(inCharCaption(eeprom.inChar));
-    m_communication->setText(communicationCaption(eeprom.communication));
-    m_baud->setText(baudCaption(eeprom.baud));
-    m_upperLine->setText(messageText(eeprom.upperLine));
-    m_lowerLine->setText(messageText(eeprom.lowerLine));
-    m_demo->setText(eeprom.demoMode ? QStringLiteral("on") : QStringLiteral("off"));
+    m_inChar->setFullText(inCharCaption(eeprom.inChar));
+    m_communication->setFullText(communicationCaption(eeprom.communication));
+    m_baud->setFullText(baudCaption(eeprom.baud));
+    m_upperLine->setFullText(messageText(eeprom.upperLine));
+    m_lowerLine->setFullText(messageText(eeprom.lowerLine));
+    m_demo->setFullText(eeprom.demoMode ? QStringLiteral("on") : QStringLiteral("off"));
 
-    const int expected = DspBaudRates[eeprom.baud];
-    const QString speed = m_lineSpeed > 0 ? speedText(m_lineSpeed) : QStringLiteral("unknown");
-    if (m_lineSpeed == expected) {
-        m_mismatchNoted = false;
-        m_lineState->setText(QStringLiteral("%1, PoleSet at %2: <b style=\"color:#1a7f37\">"
-                                            "\u2714 same speed</b>")
-                                 .arg(m_linkText.toHtmlEscaped(), speed));
+    QString state;
+    const QString link = m_linkText.toHtmlEscaped();
+    // PoleSet's parity and data bits are shown only when known, not when taken as the display's.
+    QString poleSet = formatText(m_decoder.line());
+    if (!m_followed && m_saved.bps != m_lineSpeed)
+        poleSet = poleSet.section(QLatin1Char(' '), 0, 0);
+    if (!m_farEndOpen) {
+        state = QStringLiteral("%1: PoleSet's port is closed").arg(link);
+    } else if (m_decoder.hearsLine()) {
+        state = QStringLiteral("%1, PoleSet at %2: <b style=\"color:#1a7f37\">\u2714 the "
+                               "display hears it</b>")
+                    .arg(link, poleSet);
     } else {
-        m_lineState->setText(
-            QStringLiteral("%1, PoleSet at %2: <b style=\"color:#c62828\">"
-                           "\u2716 the display listens at %3</b>")
-                .arg(m_linkText.toHtmlEscaped(), speed, baudCaption(eeprom.baud).trimmed()));
+        state = QStringLiteral("%1, PoleSet at %2: <b style=\"color:#c62828\">\u2716 the "
+                               "display listens at %3</b>")
+                    .arg(link, poleSet, formatText(listeningFormat(eeprom)));
+    }
+    if (state != m_lineState->text()) {
+        m_lineState->setText(state);
+        m_lineState->setAccessibleName(QTextDocumentFragment::fromHtml(state).toPlainText());
     }
 }

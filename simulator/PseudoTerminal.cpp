@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 #if __has_include(<pty.h>)
@@ -128,6 +129,16 @@ int PseudoTerminal::lineSpeed() const
             return speed.bps;
     }
     return 0;
+}
+
+bool PseudoTerminal::farEndOpen() const
+{
+    int exclusive = 0;
+#ifdef TIOCGEXCL
+    if (m_slave >= 0 && ::ioctl(m_slave, TIOCGEXCL, &exclusive) != 0)
+        exclusive = 0;
+#endif
+    return exclusive != 0;
 }
 
 void PseudoTerminal::readMaster()

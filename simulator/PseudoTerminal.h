@@ -24,6 +24,9 @@ public:
     // The speed the far end last set on the line, in bits per second; 0 when unknown. Parity
     // and data bits do not travel: the pseudo-terminal driver forces 8 bits, no parity.
     int lineSpeed() const;
+    // Whether a program holds the line open as a serial port: Qt's serial port claims the line
+    // for itself (TIOCEXCL) while open. False when that cannot be told.
+    bool farEndOpen() const;
 
     // What has arrived, waiting up to `waitMs` after each piece for more. A line that cannot be
     // read any more says why in *error.

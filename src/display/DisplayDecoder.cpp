@@ -1,6 +1,7 @@
 #include "DisplayDecoder.h"
 
 #include "CodePages.h"
+#include "Define.h"
 #include "SetupLists.h"
 
 #include <utility>
@@ -37,6 +38,13 @@ QByteArray blankLine()
     return QByteArray(DisplayDecoder::Columns, ' ');
 }
 
+// What a byte sent in another format leaves on the glass: always a glyph of the upper half,
+// never a control code, so noise cannot command anything.
+unsigned char strayGlyph(unsigned char byte)
+{
+    return static_cast<unsigned char>(0x80 | ((byte * 37 + 0x2B) & 0x7F));
+}
+
 } // namespace
 
 QString inCharCaption(int index)
@@ -64,9 +72,42 @@ QString baudCaption(int index)
     return caption(BaudItems, index);
 }
 
+LineFormat listeningFormat(const DisplayEeprom &eeprom)
+{
+    const int communication = qBound(0, eeprom.communication, 5);
+    return {DspBaudRates[qBound(0, eeprom.baud, 7)], "NEO"[communication / 2],
+            communication % 2 ? 7 : 8};
+}
+
+QString formatText(const LineFormat &format)
+{
+    const int index = dspBaudIndexOf(format.bps);
+    return (index >= 0 ? baudCaption(index) : QStringLiteral("%1bps").arg(format.bps)) +
+           QStringLiteral(" %1-%2-1").arg(QLatin1Char(format.parity)).arg(format.dataBits);
+}
+
 DisplayDecoder::DisplayDecoder()
 {
     m_screen.fill(blankLine());
+}
+
+void DisplayDecoder::setEeprom(const DisplayEeprom &eeprom)
+{
+    flush();
+    m_eeprom = eeprom;
+    clearScreen();
+    m_mode = Mode::Overwrite;
+    m_state = State::Text;
+    m_ffPending = false;
+    m_frame.clear();
+}
+
+void DisplayDecoder::setLine(const LineFormat &line)
+{
+    if (line == m_line)
+        return;
+    flushNoise();
+    m_line = line;
 }
 
 void DisplayDecoder::feed(QByteArrayView bytes)
@@ -77,6 +118,7 @@ void DisplayDecoder::feed(QByteArrayView bytes)
 
 void DisplayDecoder::flush()
 {
+    flushNoise();
     flushText();
     // A FF right before STX may still lead a frame; only a FF in plain text is settled.
     if (m_state == State::Text)
@@ -116,6 +158,11 @@ QChar DisplayDecoder::charOf(unsigned char byte) const
 
 void DisplayDecoder::feedByte(unsigned char byte)
 {
+    // Only setLine() and setEeprom() make the display hear again, and both write out the noise.
+    if (!hearsLine()) {
+        noiseByte(byte);
+        return;
+    }
     switch (m_state) {
     case State::Text:
         textByte(byte);
@@ -365,6 +412,28 @@ void DisplayDecoder::abandonFrame()
     m_state = State::Text;
 }
 
+void DisplayDecoder::noiseByte(unsigned char byte)
+{
+    // Whatever was half read when the format changed is lost in the noise.
+    if (m_state == State::Frame)
+        abandonFrame();
+    m_state = State::Text;
+    flushText();
+    resolveFf();
+    screenActivity();
+    m_noise.append(char(byte));
+    putChar(strayGlyph(byte));
+}
+
+void DisplayDecoder::flushNoise()
+{
+    if (m_noise.isEmpty())
+        return;
+    log(QStringLiteral("not understood, sent at %1 while the display listens at %2: %3")
+            .arg(formatText(m_line), formatText(listeningFormat(m_eeprom)),
+                 hex(std::exchange(m_noise, {}))));
+}
+
 void DisplayDecoder::screenActivity()
 {
     if (m_eeprom.demoMode) {
@@ -403,52 +472,36 @@ void DisplayDecoder::setMode(Mode mode, int emulation, const QString &what)
         return;
     }
     m_mode = mode;
-    // Leaving scroll mode with the cursor past the bottom line's end: wrap as overwrite does.
+    // Leaving scroll mode with the cursor past a line's end: wrap as overwrite does.
     if (m_column >= Columns) {
         m_column = 0;
-        m_row = 0;
+        m_row = (m_row + 1) % Rows;
     }
     log(what);
 }
 
 void DisplayDecoder::putChar(unsigned char byte)
 {
+    QByteArray &line = m_screen[m_row];
     if (m_column >= Columns) {
-        scrollUp();
-        m_column = 0;
-    }
-    m_screen[m_row][m_column] = char(byte);
-    if (++m_column < Columns)
+        // Scroll mode past the line's end: the line moves left, the other line stays.
+        line.remove(0, 1).append(char(byte));
         return;
-    if (m_mode == Mode::Overwrite) {
-        m_column = 0;
-        m_row = (m_row + 1) % Rows;
-    } else if (m_row + 1 < Rows) {
-        m_column = 0;
-        ++m_row;
     }
-    // Scroll mode at the end of the bottom line: the cursor waits past the end, so a line of
-    // exactly 20 characters stays in view until the next character scrolls it up.
+    line[m_column] = char(byte);
+    if (++m_column < Columns || m_mode == Mode::Scroll)
+        return;
+    // Overwrite mode wraps to the start of the next line, from the bottom one to the top.
+    m_column = 0;
+    m_row = (m_row + 1) % Rows;
 }
 
 void DisplayDecoder::lineFeed()
 {
-    if (m_mode == Mode::Overwrite)
-        m_row = (m_row + 1) % Rows;
-    else if (m_row + 1 < Rows)
-        ++m_row;
-    else
-        scrollUp();
-    // After a full bottom line the feed itself is the wrap: go on at the fresh line's start.
+    m_row = (m_row + 1) % Rows;
+    // After a full line in scroll mode the feed is the wrap: go on at the next line's start.
     if (m_column >= Columns)
         m_column = 0;
-}
-
-void DisplayDecoder::scrollUp()
-{
-    for (int row = 0; row + 1 < Rows; ++row)
-        m_screen[row] = m_screen[row + 1];
-    m_screen[Rows - 1] = blankLine();
 }
 
 void DisplayDecoder::clearScreen()

@@ -22,6 +22,21 @@ struct DisplayEeprom
     bool operator==(const DisplayEeprom &) const = default;
 };
 
+// How a line is set: speed, parity ('N', 'E' or 'O') and data bits.
+struct LineFormat
+{
+    int bps = 9600;
+    char parity = 'N';
+    int dataBits = 8;
+
+    bool operator==(const LineFormat &) const = default;
+};
+
+// The format the display listens at, from its EEPROM.
+LineFormat listeningFormat(const DisplayEeprom &eeprom);
+// "19,200bps E-8-1".
+QString formatText(const LineFormat &format);
+
 // PoleSet's list entries without their leading blanks; empty outside the list.
 QString inCharCaption(int index);
 QString codePageCaption(int index);
@@ -44,6 +59,11 @@ QString baudCaption(int index);
 //
 // The mode commands of the emulation the display is not set to are ignored (and logged so), as
 // the real display would: a mismatch between PoleSet's emulation and the display's shows up.
+// Scroll mode is horizontal: a text that runs past the end of a line moves that line left.
+//
+// The display hears only bytes sent in its own format. While the line's format (setLine)
+// differs from the one in its EEPROM, every byte is noise: a stray glyph on the glass, logged
+// as not understood, and no command takes effect.
 class DisplayDecoder
 {
 public:
@@ -55,10 +75,17 @@ public:
 
     DisplayDecoder();
 
+    // Starts from a stored EEPROM, as at power-on: blank glass, overwrite mode.
+    void setEeprom(const DisplayEeprom &eeprom);
+    // The format bytes now arrive in.
+    void setLine(const LineFormat &line);
+    const LineFormat &line() const { return m_line; }
+    bool hearsLine() const { return m_line == listeningFormat(m_eeprom); }
+
     void feed(QByteArrayView bytes);
-    // Writes out what is held back for the next byte: a text run and a FF that might have led a
-    // set-up frame. Call it when the line goes quiet; feeding and flushing in any rhythm gives
-    // the same state and the same log.
+    // Writes out what is held back for the next byte: a text run, a burst of noise, and a FF
+    // that might have led a set-up frame. Call it when the line goes quiet; feeding and flushing in
+    // any rhythm gives the same state and the same log.
     void flush();
     // The log lines since the last call.
     QStringList takeLog();
@@ -66,8 +93,8 @@ public:
     const DisplayEeprom &eeprom() const { return m_eeprom; }
     Mode mode() const { return m_mode; }
     int cursorRow() const { return m_row; }
-    // Columns after the last character of the bottom line in scroll mode: the next character
-    // scrolls first.
+    // Columns after the end of a full line in scroll mode: the next character moves the line
+    // left first.
     int cursorColumn() const { return m_column; }
 
     // What the glass shows on a row: the screen, or the stored message during demo mode. Always
@@ -81,6 +108,8 @@ private:
     enum class State { Text, Esc, Us, Stx, Frame };
 
     void feedByte(unsigned char byte);
+    void noiseByte(unsigned char byte);
+    void flushNoise();
     void textByte(unsigned char byte);
     void escByte(unsigned char byte);
     void usByte(unsigned char byte);
@@ -97,7 +126,6 @@ private:
 
     void putChar(unsigned char byte);
     void lineFeed();
-    void scrollUp();
     void clearScreen();
     QString displayText(QByteArrayView bytes) const;
 
@@ -112,5 +140,7 @@ private:
     bool m_frameFf = false;   // the frame being read came after a FF
     QByteArray m_frame;       // payload so far
     QByteArray m_text;        // printable run not yet logged
+    LineFormat m_line;
+    QByteArray m_noise; // bytes not understood, not yet logged
     QStringList m_log;
 };

@@ -4,9 +4,9 @@
 
 namespace {
 
-const QString Ff = QStringLiteral("0C");
-const QString CrLf = QStringLiteral("0D0A");
-const QString Can = QStringLiteral("18");
+constexpr QLatin1String Ff("0C");
+constexpr QLatin1String CrLf("0D0A");
+constexpr QLatin1String Can("18");
 
 // Printable ASCII as hex text.
 QString text(const char *ascii)
@@ -41,7 +41,7 @@ DisplayScript testPrintScript()
 {
     DisplayScript script{QStringLiteral("Test Print Out..."), {}};
     script.texts << Ff + text("TEST Print!") << CrLf + text("Vantor QS Corp.")
-                 << CrLf + Can + text("TEL 12-3-4567-8901")
+                 << QString(CrLf) + Can + text("TEL 12-3-4567-8901")
                  << Ff + text("e-mail:") + CrLf + text(SupportAddress);
     for (int row = 2; row <= 15; ++row)
         script.texts << characterPage(row);

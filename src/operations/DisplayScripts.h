@@ -13,8 +13,9 @@ struct DisplayScript
     QStringList texts;
 };
 
-// The support address printed by the test print.
-inline constexpr char SupportAddress[] = "support@vantor-qs.example";
+// The support address printed by the test print: 19 characters, so that it fits the display's
+// 20 columns on a line of its own.
+inline constexpr char SupportAddress[] = "help@vantor-qs.test";
 
 // FF and the 16 character codes 16*row .. 16*row+15, for row 2..15 (0x20..0xFF); rows below
 // 2 would hold control codes, so any row outside 2..15 gives an empty text.

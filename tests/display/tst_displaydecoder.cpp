@@ -8,6 +8,8 @@
 // The decoder is fed what PoleSet's own builders put on the wire, so the two sides are checked
 // against each other.
 
+Q_DECLARE_METATYPE(LineFormat)
+
 namespace {
 
 QByteArray framed(const QString &payload)
@@ -64,16 +66,18 @@ private slots:
                             const QString &eeprom = "1 0 0 0 7 UP|LOW") {
             QTest::newRow(qPrintable(name)) << bytes << log << eeprom + " / " + shown;
         };
+        // The line follows the display's format only after this block: Communication last.
         row("list items, messages",
             setupBytes(SetupINChar, 15) + setupBytes(SetupCodePage, 2) +
-                setupBytes(SetupEmulation, 0) + setupBytes(SetupCommunication, 5) +
-                setupBytes(SetupBaud, 5) + setupBytes(SetupUpperLine, 0, "") +
-                setupBytes(SetupLowerLine, 0, "ABC"),
+                setupBytes(SetupEmulation, 0) + setupBytes(SetupUpperLine, 0, "") +
+                setupBytes(SetupLowerLine, 0, "ABC") + setupBytes(SetupBaud, 7) +
+                setupBytes(SetupCommunication, 5),
             {"set-up: International Character User define", "set-up: Code Page PC850(Multilingual)",
              "code page PC850(Multilingual) is not drawn here: characters shown as PC437",
-             "set-up: Command Emulation T3150-LC", "set-up: Communication O-7-1",
-             "set-up: Baud rate 300bps", "set-up: Upper line \"\"", "set-up: Lower line \"ABC\""},
-            "| 0,0 O", "0 2 15 5 5 |ABC");
+             "set-up: Command Emulation T3150-LC", "set-up: Upper line \"\"",
+             "set-up: Lower line \"ABC\"", "set-up: Baud rate 19,200bps",
+             "set-up: Communication O-7-1"},
+            "| 0,0 O", "0 2 15 5 7 |ABC");
         // The stored messages show until text reaches the glass; a set-up frame's FF does not.
         row("demo, closing, farewell",
             raw(runDemoTexts()) + framed(DemoCommand()) + framed(ClosingFrame()) +
@@ -95,21 +99,19 @@ private slots:
              "unknown: 05", "unknown: 1B", "FF clear", "unknown: 02", "text: A"},
             "A| 0,1 O");
         // A frame cut by the next is dropped, and the payload is bounded: what follows the bound
-        // is read afresh and the next frame seen.
+        // is read afresh and the next frame seen. Then both messages are cleared.
         const QByteArray junk(10000, 'A');
         row("bad frames",
             QByteArray::fromHex("0C 02 05 42 39 03 02 05 03 0C 02 05 42") + "\f\x02\x05" + junk +
-                setupBytes(SetupBaud, 5) + "\fOK" + QByteArray::fromHex("0C 02 05 50 37 03"),
+                setupBytes(SetupCodePage, 9) + "\fOK" + QByteArray::fromHex("0C 02 05 50 37 03") +
+                framed(resetItemPayload(ResetUpperLine)) + framed(resetItemPayload(ResetLowerLine)),
             {"unknown set-up frame: 0C 02 05 42 39 03", "unknown set-up frame: 02 05 03",
              "unterminated set-up frame (4 bytes): 0C 02 05 42",
              "unterminated set-up frame (260 bytes): 0C 02 05" + QByteArray(" 41").repeated(257),
-             "text: " + QByteArray(10000 - 257, 'A'), "set-up: Baud rate 300bps", "FF clear",
-             "text: OK", "unknown set-up frame: 0C 02 05 50 37 03"},
-            "| 0,0 O", "1 0 0 0 5 UP|LOW");
-        row("resets",
-            framed(resetItemPayload(ResetUpperLine)) + framed(resetItemPayload(ResetLowerLine)),
-            {"reset: Clear upper line data message", "reset: Clear lower line data message"},
-            "| 0,0 O", "1 0 0 0 7 |");
+             "text: " + QByteArray(10000 - 257, 'A'), "set-up: Code Page Windows code", "FF clear",
+             "text: OK", "unknown set-up frame: 0C 02 05 50 37 03",
+             "reset: Clear upper line data message", "reset: Clear lower line data message"},
+            "| 0,0 O", "1 9 0 0 7 |");
         row("page 0x80 PC437", raw(testPrintScript(), 11), {}, "ÇüéâäàåçêëèïîìÄÅ| 0,16 O");
         // Both drawn code pages, then a line break; a blank is text.
         row("page 0x80 Windows",
@@ -117,12 +119,22 @@ private slots:
             {"set-up: Code Page PC437(USA,Std-EUR)", "set-up: Code Page Windows code", "FF clear",
              "text: € Š", "CR", "LF", "text: C"},
             "€ Š|C 1,1 O", "1 9 0 0 7 UP|LOW");
-        // A full bottom line stays in view until the next character scrolls it up.
+        // Scroll mode is horizontal in both emulations: a line too long moves left, the other
+        // line stays; LF goes on at the other line's start.
         const QByteArray full = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
-        const QByteArray scroll = raw(scrollScript(1), 1) + '\f';
-        row("scroll full", scroll + full, {}, "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 1,20 S");
+        for (const int emulation : {0, 1})
+            row(QStringLiteral("scroll %1").arg(emulation),
+                setupBytes(SetupEmulation, emulation) + raw(scrollScript(emulation)) + "\r\n" +
+                    full + "\nX",
+                {}, "Xcroll|KLMNOPQRSTUVWXYZabcd 0,1 S",
+                QStringLiteral("%1 0 0 0 7 UP|LOW").arg(emulation));
+        // Leaving scroll mode past a line's end wraps as overwrite does.
+        row("scroll, then overwrite", raw(scrollScript(1)) + '\f' + full + "\x1f\x01Y", {},
+            "KLMNOPQRSTUVWXYZabcd|Y 1,1 O");
+        // The test print's e-mail screen: the address whole on the lower line.
+        row("e-mail screen", raw(testPrintScript(), 4), {}, "e-mail:|help@vantor-qs.test 1,19 O");
         // Overwrite wraps to the top, and LF from the bottom line goes up, column kept.
-        row("overwrite", scroll + raw(overwriteScript(1), 1) + '\f' + full + "xy\r\nCD\nE", {},
+        row("overwrite", raw(overwriteScript(1), 1) + '\f' + full + "xy\r\nCD\nE", {},
             "xyE3456789ABCDEFGHIJ|CDMNOPQRSTUVWXYZabcd 0,3 O");
     }
     void decode()
@@ -131,10 +143,11 @@ private slots:
         QFETCH(QStringList, log);
         QFETCH(QString, after);
         const QByteArray before = setupBytes(SetupUpperLine, 0, "UP") +
-                                  setupBytes(SetupLowerLine, 0, "LOW") + setupBytes(SetupBaud, 7) +
-                                  setupBytes(SetupEmulation, 1);
+                                  setupBytes(SetupLowerLine, 0, "LOW") +
+                                  setupBytes(SetupEmulation, 1) + setupBytes(SetupBaud, 7);
         DisplayDecoder whole;
         run(whole, before);
+        whole.setLine(listeningFormat(whole.eeprom()));
         DisplayDecoder split = whole;
         const QStringList got = run(whole, bytes);
         if (!log.isEmpty())
@@ -152,6 +165,52 @@ private slots:
         }
         QCOMPARE(splitLog + run(split, {}), got);
         QCOMPARE(state(split), after);
+    }
+
+    // A line in another speed, parity or data bits: noise on the glass, nothing obeyed, one log
+    // line with both formats; in the display's own format again, it understands again.
+    void noise_data()
+    {
+        QTest::addColumn<LineFormat>("line");
+        QTest::addColumn<QString>("sent");
+        QTest::newRow("speed") << LineFormat{9600, 'N', 8} << "9,600bps N-8-1";
+        QTest::newRow("parity") << LineFormat{19200, 'E', 8} << "19,200bps E-8-1";
+        QTest::newRow("data bits") << LineFormat{19200, 'N', 7} << "19,200bps N-7-1";
+    }
+    void noise()
+    {
+        QFETCH(LineFormat, line);
+        QFETCH(QString, sent);
+        DisplayDecoder d;
+        run(d, setupBytes(SetupBaud, 7));
+        const QByteArray bytes =
+            setupBytes(SetupINChar, 1) + setupBytes(SetupEmulation, 1) + raw(scrollScript(1)) + "A";
+        d.setLine(line);
+        QCOMPARE(run(d, bytes), QStringList("not understood, sent at " + sent +
+                                            " while the display listens at 19,200bps N-8-1: " +
+                                            bytes.toHex(' ').toUpper()));
+        QCOMPARE(state(d).left(14), "0 0 0 0 7 | / ");
+        const QByteArray glass = QByteArray(d.lineBytes(0) + d.lineBytes(1)).replace(' ', "");
+        // One stray glyph of the upper half a byte: negative as a char.
+        QVERIFY(glass.size() == bytes.size() && *std::max_element(glass.begin(), glass.end()) < 0);
+
+        d.setLine(listeningFormat(d.eeprom()));
+        run(d, bytes);
+        QCOMPARE(state(d), "1 0 1 0 7 | / Scroll" + QString(12, ' ') + "A| 0,19 S");
+    }
+
+    // Every set-up value in its list is taken, the one either side of it is not: each range as
+    // the letter, the first and the last code.
+    void setupRange()
+    {
+        for (const char *range : {"C01", "T09", "S0?", "P16", "B07"}) {
+            for (char code = char(range[1] - 1); code <= range[2] + 1; ++code) {
+                DisplayDecoder d;
+                const QByteArray payload = QByteArray(1, range[0]) + code;
+                QCOMPARE(run(d, framed(bytesToHexText(payload))).at(0).startsWith("set-up:"),
+                         code >= range[1] && code <= range[2]);
+            }
+        }
     }
 };
 

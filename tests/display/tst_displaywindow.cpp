@@ -1,0 +1,108 @@
+// The simulator's window over a pseudo-terminal, and the file that keeps its EEPROM.
+#include "DisplayEepromFile.h"
+#include "DisplayWindow.h"
+#include "SerialLink.h"
+#include "SetupCommands.h"
+#include "TestPty.h"
+#include "VfdPanel.h"
+
+#include <QSerialPort>
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+const DisplayEeprom Sample = {1, 9, 15, 2, 7, " 100% = \x80\r", "", false};
+
+} // namespace
+
+class TestDisplayWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // What a file holds: the EEPROM when it is a whole file of ours, factory settings otherwise.
+    void eepromFile_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("ok");
+        const QByteArray ours = encodeEeprom(Sample);
+        QTest::newRow("as written, CR LF") << QByteArray(ours).replace("\n", "\r\n") << true;
+        QTest::newRow("missing") << QByteArray() << false;
+        QTest::newRow("foreign") << QByteArray("[PoleSet]\r\nBaud=7\r\n") << false;
+        QTest::newRow("out of range") << QByteArray(ours).replace("Baud=7", "Baud=8") << false;
+        QTest::newRow("key twice") << ours + "Baud=1\n" << false;
+        QTest::newRow("unknown key") << ours + "Colour=1\n" << false;
+    }
+    void eepromFile()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, ok);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("eeprom"));
+        QVERIFY(text.isNull() || (file.open(QIODevice::WriteOnly) && file.write(text)));
+        file.close();
+        DisplayEeprom read;
+        QString why;
+        QCOMPARE(loadEeprom(file.fileName(), &read, &why), ok);
+        QCOMPARE(read, ok ? Sample : DisplayEeprom{});
+        QCOMPARE(why.isEmpty(), ok);
+    }
+
+    // The window stays within the screen with the longest message, tells a closed port from a
+    // mismatch, names its parts for a screen reader, and its EEPROM outlives it.
+    void window()
+    {
+        QTemporaryDir dir;
+        TestPty pty;
+        QFile ini(dir.filePath("PoleSet.ini")); // PoleSet's parity, at the line's speed
+        QVERIFY(pty.valid && ini.open(QIODevice::WriteOnly) &&
+                ini.write("PoleSet   01-01-2024  00:00:00\r\nBaud=19200\r\nParity=E\r\n"));
+        ini.close();
+        auto w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
+        const QString longest(198, 'M');
+        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
+        w->show();
+        const auto labels = w->findChildren<QLabel *>();
+        QLabel *upper = *std::find_if(labels.begin(), labels.end(), [&](QLabel *label) {
+            return label->toolTip() == '"' + longest + '"';
+        });
+        QVERIFY(upper->text().endsWith(QChar(0x2026)));
+        QVERIFY(w->frameGeometry().width() <= w->screen()->availableGeometry().width());
+
+        const auto said = [&](const QString &state) {
+            w->pollLine();
+            return std::any_of(labels.begin(), labels.end(),
+                               [&](QLabel *label) { return label->accessibleName() == state; });
+        };
+        const QString link = "COM1 \u2192 " + pty.slavePath();
+        QVERIFY(said(link + ": PoleSet's port is closed"));
+        QSerialPort port(pty.slavePath());
+        port.setBaudRate(19200);
+        QVERIFY(port.open(QIODevice::WriteOnly));
+        QVERIFY(said(link + ", PoleSet at 19,200bps E-8-1: \u2716 the display listens at "
+                            "9,600bps N-8-1"));
+        port.close();
+        QVERIFY(said(link + ": PoleSet's port is closed"));
+
+        const QList<std::pair<QWidget *, QString>> named = {
+            {w->findChild<VfdPanel *>(), "Display glass"},
+            {w->findChildren<QGroupBox *>().value(0), "Stored in the display's EEPROM"},
+            {w->findChildren<QGroupBox *>().value(1), "Line and traffic"},
+            {w->findChild<QPlainTextEdit *>(), "Traffic log"},
+            {w->findChild<QPushButton *>(), "Factory settings"},
+            {upper, "Upper line: \"" + longest + '"'}};
+        for (const auto &[widget, name] : named)
+            QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
+
+        w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
+        QCOMPARE(w->decoder().eeprom().upperLine, longest.toLatin1());
+        w->restoreFactorySettings();
+        DisplayEeprom read = Sample;
+        QString why;
+        QVERIFY(loadEeprom(w->eepromPath(), &read, &why) && read == DisplayEeprom{});
+    }
+};
+
+QTEST_MAIN(TestDisplayWindow)
+#include "tst_displaywindow.moc"
