@@ -35,7 +35,7 @@ export -f lint_one
 export build own out
 
 start=$SECONDS
-printf '%s\0' "${files[@]}" | xargs -0 -n 1 -P "$(nproc)" bash -c 'lint_one "$1"' _
+printf '%s\0' "${files[@]}" | xargs -0 -r -n 1 -P "$(nproc)" bash -c 'lint_one "$1"' _
 # A finding counts where it is located: the analyzer also ends paths in Qt's headers (its leak
 # reports on Qt's slot objects, which Qt owns), and those are not ours to fix.
 finding="$own[^:]*:[0-9]+:[0-9]+: (warning|error): "
