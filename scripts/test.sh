@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Sets up, builds with warnings as errors and runs the whole test suite, then builds and runs
-# it once more under AddressSanitizer and UndefinedBehaviorSanitizer, then builds and checks the
-# Debian package and runs the fuzzers for a minute each.
+# Sets up, builds with warnings as errors, runs the whole test suite and the static checks
+# (clazy, clang-tidy), then builds and runs the suite once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then builds and checks the Debian package and runs the fuzzers for a
+# minute each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh ci
 ctest --preset ci -j "$(nproc)"
+
+# clazy and clang-tidy find nothing in src/ and simulator/ (over the ci build's compile database).
+scripts/lint.sh
 
 # The port adapter and --apply over a real serial driver, in a virtual PC (about 70 s).
 scripts/uart-check.sh

@@ -14,7 +14,7 @@ class QtClockTimer : public ClockTimer
 public:
     QtClockTimer()
     {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { tick(); });
     }
     // As a window timer: enabled with no interval it waits, and runs once it gets one.
     void setInterval(int ms) override

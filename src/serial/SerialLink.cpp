@@ -101,7 +101,8 @@ bool SerialLink::SendData(const QString &hexText, bool rawSend)
     // A closed port (a failed re-open, a vanished adapter) takes nothing: the text failed.
     bool result = m_port.portOpen();
     if (result) {
-        for (const char byte : hexTextToBytes(text)) {
+        const QByteArray bytes = hexTextToBytes(text);
+        for (const char byte : bytes) {
             if (m_aborted || !m_port.output(static_cast<quint8>(byte))) {
                 result = false;
                 break;

@@ -15,10 +15,10 @@
 
 namespace {
 
-constexpr qint64 ChunkSize = 16 * 1024;
+constexpr qint64 ChunkSize = qint64{16} * 1024;
 // A settings file is a few hundred bytes; reading stops here, as at the end of the file, so that
 // a huge file cannot hold up start-up.
-constexpr qint64 MaxFileBytes = 64 * 1024;
+constexpr qint64 MaxFileBytes = qint64{64} * 1024;
 // No valid line comes near this; the rest of a longer line is skipped so that a long line cannot
 // make reading grow.
 constexpr qsizetype MaxLineBytes = 4096;
