@@ -17,6 +17,8 @@
 #include <QRegularExpression>
 #include <QTextStream>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -64,10 +66,9 @@ const char HelpText[] =
     "cannot be read; 3 the port went away, or a frame did not go out, part-way.\n";
 
 // PoleSet's own options; any of them makes the command line the terminal side's.
-const QStringList OptionNames = {QStringLiteral("apply"), QStringLiteral("port"),
-                                 QStringLiteral("line"),  QStringLiteral("dry-run"),
-                                 QStringLiteral("quiet"), QStringLiteral("help"),
-                                 QStringLiteral("h"),     QStringLiteral("version")};
+constexpr std::array<QLatin1String, 8> OptionNames = {
+    QLatin1String("apply"), QLatin1String("port"), QLatin1String("line"), QLatin1String("dry-run"),
+    QLatin1String("quiet"), QLatin1String("help"), QLatin1String("h"),    QLatin1String("version")};
 
 int usageError(QTextStream &err, const QString &message)
 {
@@ -225,7 +226,7 @@ bool wantsCommandLine(const QStringList &arguments)
         // QCommandLineParser takes -name like --name, and --name=value.
         const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1)
                                  .section(QLatin1Char('='), 0, 0);
-        if (OptionNames.contains(name))
+        if (std::find(OptionNames.begin(), OptionNames.end(), name) != OptionNames.end())
             return true;
     }
     return false;
