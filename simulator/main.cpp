@@ -83,7 +83,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (parser.isSet(version)) {
-        std::printf("poleset-display %d.%d\n", Version::Major, Version::Minor);
+        std::printf("poleset-display %s\n", Version::Text);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
