@@ -87,10 +87,11 @@ private slots:
             QLineEdit *box = row == 3 ? w.TxtUpperLine : w.TxtLowerLine;
             box->setText(text + QStringLiteral("x")); // so that even an empty text is a change
             box->setText(text);
-        } else { // as picked by hand: a list selects its row even when the item is the same
+        } else { // a list picked again, which only says it was activated, selects its row too
             QComboBox *list = row == 0 ? w.CboINChr : row == 5 ? w.CboCommunication : w.CboBaud;
-            list->setCurrentIndex(text.toInt());
-            emit list->activated(text.toInt());
+            const int index = text.toInt();
+            list->currentIndex() == index ? emit list->activated(index)
+                                          : list->setCurrentIndex(index);
         }
         QCOMPARE(w.SetSelIndex, row);
         QCOMPARE(w.ChkSetTerm->isChecked(), row >= 5);
