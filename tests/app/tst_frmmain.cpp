@@ -113,15 +113,14 @@ private slots:
         QCOMPARE(r.port.events, QStringList({"choose " + port.section(' ', 1), "open " + port,
                                              "clear in", "clear out"}));
         // Filling the lists selected their rows; start-up ends on the emulation row, ticked.
-        QVERIFY(w.OptSetSel[2]->isChecked() && w.ChkSetTerm->isChecked());
+        QVERIFY(w.OptSetSel[2]->isChecked() && w.ChkSetTerm->isChecked() &&
+                w.OptReset[0]->isChecked());
         QCOMPARE(w.SetSelIndex + 10 * w.ResetSelIndex, 2);
         QVERIFY(r.status() == " " && w.TmrStat->isEnabled() && w.TmrStat->interval() == 500);
         QCOMPARE(r.readIni(), file); // reading never writes
         // Locked: inside the set-up panel only the emulation row and its list are usable.
         for (QWidget *child : w.FraPoleSet->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
             QCOMPARE(child->isEnabled(), child == w.OptSetSel[2] || child == w.CboEmulation);
-        QVERIFY(!w.OptReset[0]->isEnabled() && !w.OptReset[2]->isEnabled() &&
-                w.OptReset[0]->isChecked() && !w.OptSet[1]->isEnabled());
         QVERIFY(r.shown(w.LineX1) && r.shown(w.LineX2) && !r.shown(w.CmdSend));
         QStringList menu;
         for (QAction *top : w.menuBar()->actions()) {
@@ -181,14 +180,14 @@ private slots:
         // The farewell's own time, then one second of the link-down look.
         QVERIFY(qAbs(r.clock.now() - start - (linkUp ? (farewellFails ? 5.0 : 3.0) : 1.0)) < 0.01);
         QVERIFY(r.w().TmrStat->interval() == 0 && r.w().PicIFStat->lines().isEmpty());
-        QVERIFY(!r.shown(r.w().CmdSend) && r.shown(r.w().LineX1) && r.shown(r.w().LineX2));
-        QVERIFY(r.shownArrow() == -1);
+        QVERIFY(!r.shown(r.w().CmdSend) && r.shown(r.w().LineX1) && r.shown(r.w().LineX2) &&
+                r.shownArrow() == -1);
         QCOMPARE(r.readIni(), QByteArray("PoleSet\r\nPort= 2\r\n"));
     }
 
     void keyboard()
     {
-        AppRig r;
+        AppRig r("PoleSet\r\nLower=" + QByteArray(250, 'm') + "\r\n");
         r.loadWithLinkUp();
         FrmMain &w = r.w();
         w.show();
@@ -223,13 +222,8 @@ private slots:
         w.OptReset[0]->setFocus();
         QTest::keyClick(w.OptReset[0], Qt::Key_Down);
         QCOMPARE(tabCycle(w.OptSet[1]), (QList<QWidget *>{w.OptSet[1], w.OptReset[1], w.CmdSend}));
-    }
-
-    void messageBoxes()
-    {
-        AppRig r("PoleSet\r\nLower=" + QByteArray(250, 'm') + "\r\n");
-        QVERIFY(r.load());
-        QLineEdit *box = r.w().TxtUpperLine;
+        // Typing: control characters and tabs are refused, the length is limited.
+        QLineEdit *box = w.TxtUpperLine;
         const auto type = [&box](const QString &key, Qt::Key code = Qt::Key_unknown) {
             box->setEnabled(true);
             QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier, key);
@@ -244,12 +238,19 @@ private slots:
         QCOMPARE(box->text(), "A" + QString(195, u'z') + " C");
         type(QStringLiteral("x"));
         QCOMPARE(box->text().size(), 198);
-        // A longer message from the file stays whole: typing adds nothing, deleting works.
-        box = r.w().TxtLowerLine;
+        // A longer message from the file stays whole: typing adds nothing, deleting works, and
+        // it goes out and is saved whole.
+        box = w.TxtLowerLine;
         type(QStringLiteral("x"));
         QCOMPARE(box->text(), QString(250, u'm'));
         type(QString(), Qt::Key_Backspace);
-        QCOMPARE(box->text(), QString(249, u'm'));
+        const QByteArray lower(249, 'm');
+        QCOMPARE(box->text(), lower);
+        w.OptSet[0]->click();
+        w.OptSetSel[4]->click();
+        w.CmdSend->click();
+        QVERIFY(r.port.written().endsWith("\x02\x05L2" + lower + '\x03' + AppRig::closingFrame()));
+        QVERIFY(r.readIni().contains("\r\nLower=" + lower + "\r\n"));
     }
 };
 

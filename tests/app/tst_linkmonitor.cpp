@@ -10,7 +10,7 @@ class TestLinkMonitor : public QObject
     Q_OBJECT
 
 private slots:
-    void looksFollowTheDsrLine()
+    void looksAndStatusLine()
     {
         AppRig r;
         r.port.dsr = false;
@@ -23,15 +23,48 @@ private slots:
         // One arrow at a time, stepping from the PC towards the display; unplugged and back, the
         // arrow goes on from where it was. The status line keeps its text all the while.
         QList<int> arrows;
-        for (bool dsr : {true, true, true, false, true, true}) {
+        for (bool dsr : {true, true, true, false, true, true, false}) {
             r.port.dsr = dsr;
             r.clock.advance(0.5);
             QCOMPARE(r.look(), int(dsr));
             arrows << r.shownArrow();
         }
-        QCOMPARE(arrows, QList<int>({1, 2, 0, -1, 1, 2}));
+        QCOMPARE(arrows, QList<int>({1, 2, 0, -1, 1, 2, -1}));
         QCOMPARE(r.status(), QStringLiteral(" Communication NG"));
-        QVERIFY(r.prompter.boxes.empty());
+        // Sending: all arrows, the hourglass, the cross left as it was; every menu command but
+        // Exit refused, and no tick.
+        FrmMain &w = r.w();
+        w.RawSend = true;
+        w.BeginSending();
+        QVERIFY(!w.RawSend && r.shown(w.LblSending) && !r.shown(w.CmdSend) && r.shown(w.LineX1));
+        QVERIFY(r.shownArrow() == -2 && w.cursor().shape() == Qt::WaitCursor);
+        for (QAction *item : {w.MenuIFSet, w.MenuTest, w.MenuDemo, w.MenuInit, w.MenuHVersion})
+            QVERIFY(!item->isEnabled());
+        r.clock.advance(2);
+        QVERIFY(r.shown(w.LblSending) && w.MenuEnd->isEnabled());
+        w.EndSending();
+        QVERIFY(!r.shown(w.LblSending) && r.shownArrow() == -1 && !r.shown(w.CmdSend));
+        QVERIFY(w.cursor().shape() == Qt::ArrowCursor && w.MenuIFSet->isEnabled() &&
+                !w.MenuTest->isEnabled());
+        // The next tick brings the look back and rewrites the status line.
+        r.port.dsr = true;
+        r.clock.advance(0.5);
+        QCOMPARE(r.look(), 1);
+        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
+        // The version box is shown with the sending look; the tick after it says the link again.
+        bool upDuringBox = true;
+        r.prompter.onBox = [&](auto &) { upDuringBox = w.MenuTest->isEnabled(); };
+        w.MenuHVersion->trigger();
+        QVERIFY(!upDuringBox && r.prompter.titles() == QStringList{"Version Information"} &&
+                !r.prompter.boxes[0].warning);
+        QVERIFY(r.prompter.boxes.front().text.startsWith("Velodisp\n\n       Version  1.00\n\n"));
+        QCOMPARE(r.status(), QStringLiteral(" Version Information"));
+        r.clock.advance(0.5);
+        QVERIFY(r.look() == 1 && r.status() == " Communication OK");
+        // Only the last two digits of minor + 100 are shown.
+        for (const auto &[minor, version] : {std::pair{7, " 1.07"}, std::pair{123, " 1.23"}})
+            QCOMPARE(versionMessage("V", 1, minor, "(C) Us", "Notes"),
+                     QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
     }
 
     void lostPortComesBack()
@@ -71,34 +104,6 @@ private slots:
         QCOMPARE(opens(), 1);
     }
 
-    void sendingLook()
-    {
-        AppRig r;
-        r.port.dsr = false;
-        QVERIFY(r.load());
-        r.clock.advance(0.5);
-        FrmMain &w = r.w();
-        w.RawSend = true;
-        w.BeginSending();
-        // All arrows, the hourglass, the cross left as it was; every menu command but Exit refused.
-        QVERIFY(!w.RawSend && r.shown(w.LblSending) && !r.shown(w.CmdSend));
-        QVERIFY(r.shownArrow() == -2 && w.cursor().shape() == Qt::WaitCursor);
-        QVERIFY(r.shown(w.LineX1));
-        for (QAction *item : {w.MenuIFSet, w.MenuTest, w.MenuDemo, w.MenuInit, w.MenuHVersion})
-            QVERIFY(!item->isEnabled());
-        r.clock.advance(2); // no tick while sending
-        QVERIFY(r.shown(w.LblSending) && w.MenuEnd->isEnabled());
-        w.EndSending();
-        QVERIFY(!r.shown(w.LblSending) && r.shownArrow() == -1 && !r.shown(w.CmdSend));
-        QVERIFY(w.cursor().shape() == Qt::ArrowCursor && w.MenuIFSet->isEnabled());
-        QVERIFY(!w.MenuTest->isEnabled());
-        // The next tick brings the look back and rewrites the status line.
-        r.port.dsr = true;
-        r.clock.advance(0.5);
-        QCOMPARE(r.look(), 1);
-        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
-    }
-
     // SIGTERM and SIGINT end the program through the window's shut-down, also while starting.
     void terminationEndsTheRun_data()
     {
@@ -124,27 +129,6 @@ private slots:
         QCOMPARE(runWindow(r.w(), termination), 0);
         QVERIFY(r.w().unloaded() && !r.w().isVisible() && r.port.events.contains("close"));
         QCOMPARE(shown.objectName().isEmpty(), starting);
-    }
-
-    void versionBox()
-    {
-        AppRig r;
-        r.loadWithLinkUp();
-        bool upDuringBox = true;
-        r.prompter.onBox = [&](auto &) { upDuringBox = r.w().MenuTest->isEnabled(); };
-        r.w().MenuHVersion->trigger();
-        QVERIFY(!upDuringBox);
-        QVERIFY(r.prompter.titles() == QStringList{"Version Information"} &&
-                !r.prompter.boxes[0].warning);
-        QVERIFY(r.prompter.boxes.front().text.startsWith("Velodisp\n\n       Version  1.00\n\n"));
-        QCOMPARE(r.status(), QStringLiteral(" Version Information"));
-        r.clock.advance(0.5);
-        QCOMPARE(r.look(), 1);
-        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
-        // Only the last two digits of minor + 100 are shown.
-        for (const auto &[minor, version] : {std::pair{7, " 1.07"}, std::pair{123, " 1.23"}})
-            QCOMPARE(versionMessage("V", 1, minor, "(C) Us", "Notes"),
-                     QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
     }
 };
 
