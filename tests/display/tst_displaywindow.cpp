@@ -10,11 +10,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
-namespace {
-
 const DisplayEeprom Sample = {1, 9, 15, 2, 7, " 100% = \x80\r", "", false};
-
-} // namespace
 
 class TestDisplayWindow : public QObject
 {
@@ -64,22 +60,20 @@ private slots:
         w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
         w->show();
         const auto labels = w->findChildren<QLabel *>();
-        QLabel *upper = *std::find_if(labels.begin(), labels.end(), [&](QLabel *label) {
-            return label->toolTip() == '"' + longest + '"';
-        });
+        QLabel *upper = *std::ranges::find_if(
+            labels, [&](QLabel *label) { return label->toolTip() == '"' + longest + '"'; });
         QVERIFY(upper->text().endsWith(QChar(0x2026)));
         QVERIFY(w->frameGeometry().width() <= w->screen()->availableGeometry().width());
 
         const auto said = [&](const QString &state) {
             w->pollLine();
-            return std::any_of(labels.begin(), labels.end(),
-                               [&](QLabel *label) { return label->accessibleName() == state; });
+            return std::ranges::any_of(labels,
+                                       [&](QLabel *l) { return l->accessibleName() == state; });
         };
         const QString link = "COM1 \u2192 " + pty.slavePath();
         QVERIFY(said(link + ": PoleSet's port is closed"));
         QSerialPort port(pty.slavePath());
-        port.setBaudRate(19200);
-        QVERIFY(port.open(QIODevice::WriteOnly));
+        QVERIFY(port.open(QIODevice::WriteOnly) && port.setBaudRate(19200));
         QVERIFY(said(link + ", PoleSet at 19,200bps E-8-1: \u2716 the display listens at "
                             "9,600bps N-8-1"));
         port.close();

@@ -1,9 +1,6 @@
 #include "SerialDevices.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 // COMn entries of every kind in a scratch start-up directory, and a scratch device tree whose
 // "devices" are links to /dev/null, the one character device every machine has.
@@ -28,8 +25,7 @@ private slots:
         QVERIFY(QFile::link("/dev/null", app("COM1")));
         QVERIFY(QFile::link(app("unplugged"), app("COM2")));
         QVERIFY(QFile::link(app("COM3"), app("COM3")));
-        QFile plain(app("COM4"));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
+        QVERIFY(QFile(app("COM4")).open(QIODevice::WriteOnly));
         QVERIFY(QDir().mkdir(app("COM5")));
         QVERIFY(QFile::link(dev("serial/by-id/usb-Maker_A1B2-if00-port0"), app("COM7")));
     }
@@ -40,28 +36,23 @@ private slots:
         QTest::addColumn<QString>("device");
         QTest::addColumn<QString>("description");
         QTest::addColumn<bool>("available"); // opened before: the built-in ttyS0
-        const QString dir = m_app.path();
-        QTest::newRow("link to a device") << 1 << "/dev/null"
-                                          << "COM1 → /dev/null, present" << true;
-        QTest::newRow("adapter unplugged")
-            << 2 << dir + "/COM2"
-            << "COM2 → " + dir + "/unplugged, which does not exist" << false;
-        QTest::newRow("link loop")
-            << 3 << dir + "/COM3"
-            << "COM3 → " + dir + "/COM3 is a symbolic link that loops" << false;
-        QTest::newRow("plain file")
-            << 4 << dir + "/COM4" << dir + "/COM4 is a plain file, not a serial device" << false;
-        QTest::newRow("directory")
-            << 5 << dir + "/COM5" << dir + "/COM5 is a directory, not a serial device" << false;
-        QTest::newRow("no entry, built-in port absent")
-            << 6 << dev("ttyS5")
-            << "COM6: no COM6 entry here, so the built-in port " + dev("ttyS5") +
-                   ", which does not exist"
-            << false;
-        QTest::newRow("by-id link, followed to the device")
-            << 7 << "/dev/null"
-            << "COM7 → " + dev("serial/by-id/usb-Maker_A1B2-if00-port0") + " → /dev/null, present"
-            << true;
+        const auto row = [&](const char *name, int port, const QString &device,
+                             const QString &description, bool available = false) {
+            QTest::newRow(name) << port << device << description << available;
+        };
+        const QString com = m_app.filePath("COM");
+        row("link to a device", 1, "/dev/null", "COM1 → /dev/null, present", true);
+        row("adapter unplugged", 2, com + '2',
+            "COM2 → " + app("unplugged") + ", which does not exist");
+        row("link loop", 3, com + '3', "COM3 → " + com + "3 is a symbolic link that loops");
+        row("plain file", 4, com + '4', com + "4 is a plain file, not a serial device");
+        row("directory", 5, com + '5', com + "5 is a directory, not a serial device");
+        row("no entry, built-in port absent", 6, dev("ttyS5"),
+            "COM6: no COM6 entry here, so the built-in port " + dev("ttyS5") +
+                ", which does not exist");
+        row("by-id link, followed to the device", 7, "/dev/null",
+            "COM7 → " + dev("serial/by-id/usb-Maker_A1B2-if00-port0") + " → /dev/null, present",
+            true);
     }
     void entries()
     {
@@ -69,12 +60,11 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, description);
         QFETCH(bool, available);
-        const ComEntry entry = inspectComEntry(port, m_app.path(), m_root.path());
+        const ChosenPort chosen = chooseComPort(port, m_app.path(), m_root.path());
+        const ComEntry entry = inspectChosenPort(chosen);
         QCOMPARE(entry.device, device);
         QCOMPARE(describeComEntry(entry), description);
-        const ChosenPort chosen = chooseComPort(port, m_app.path(), m_root.path());
         QCOMPARE(chosenPortAvailable(chosen, dev("ttyS0")), available);
-        QCOMPARE(inspectChosenPort(chosen).device, device);
     }
 
     void builtInPortOnlyWhenOpenedBefore()
@@ -92,32 +82,28 @@ private slots:
     void adapters()
     {
         // By-id names first, a stale one left out.
+        const QString byId = dev("serial/by-id/usb-Maker_A1B2-if00-port0");
         QCOMPARE(adapterHints(2, "/home/tech/till two", m_root.path()),
-                 "Serial adapters on this machine:\n  " +
-                     dev("serial/by-id/usb-Maker_A1B2-if00-port0") +
+                 "Serial adapters on this machine:\n  " + byId +
                      " → /dev/null\nTo make COM2 the first of them, run in /home/tech/till two:\n"
                      "  ln -sfn " +
-                     dev("serial/by-id/usb-Maker_A1B2-if00-port0") + " COM2");
+                     byId + " COM2");
         // Without by-id entries, the USB and ACM devices in their natural order.
         QTemporaryDir bare;
         QVERIFY(QDir().mkpath(bare.filePath("dev")));
-        for (const char *name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0"}) {
-            QFile device(bare.filePath(QStringLiteral("dev/") + name));
-            QVERIFY(device.open(QIODevice::WriteOnly));
-        }
-        QStringList names;
-        for (const SerialAdapter &adapter : findSerialAdapters(bare.path()))
-            names << QFileInfo(adapter.name).fileName();
-        QCOMPARE(names, QStringList({"ttyACM0", "ttyUSB2", "ttyUSB10"}));
-        QTemporaryDir nothing;
-        QCOMPARE(adapterHints(1, nothing.path(), nothing.path()),
+        for (const char *name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0"})
+            QVERIFY(QFile(bare.filePath(QStringLiteral("dev/") + name)).open(QIODevice::WriteOnly));
+        QCOMPARE(adapterHints(1, "/till", m_app.path()),
                  QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
                                 "/dev/ttyUSB* or /dev/ttyACM*."));
         // The port error box after trying the built-in port: why, the adapters, the advice last.
-        const QString box = portErrorDetails(1, "/till", true, "Why.", "Advice.", bare.path());
-        QVERIFY(box.startsWith("There is no COM1 entry in /till, so the built-in port was tried: "
-                               "Why.\n\nSerial adapters on this machine:\n") &&
-                box.endsWith(" COM1\n\nAdvice."));
+        const QString tty = bare.filePath("dev/tty");
+        QCOMPARE(portErrorDetails(1, "/till", true, "Why.", "Advice.", bare.path()),
+                 "There is no COM1 entry in /till, so the built-in port was tried: Why.\n\n"
+                 "Serial adapters on this machine:\n  " +
+                     tty + "ACM0\n  " + tty + "USB2\n  " + tty +
+                     "USB10\nTo make COM1 the first of them, run in /till:\n  ln -sfn " + tty +
+                     "ACM0 COM1\n\nAdvice.");
     }
 };
 
