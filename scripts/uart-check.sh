@@ -20,10 +20,19 @@ python3 -m unittest discover -s tests/uart -p 'test_*.py'
 
 out="$root/build-ci/uart-check"
 started=$SECONDS
-status=0
-tests/uart/vmlab.sh "$out" sh "$root/tests/uart/guest.sh" "$root/build-ci" \
-    "$root/tests/uart/setup.ini" >"$out.console" 2>&1 || status=$?
-[ "$status" = 0 ] || { cat "$out.console"; echo "uart-check: the virtual PC's programs failed ($status)"; }
+run_guest() {
+    status=0
+    tests/uart/vmlab.sh "$out" sh "$root/tests/uart/guest.sh" "$root/build-ci" \
+        "$root/tests/uart/setup.ini" >"$out.console" 2>&1 || status=$?
+    [ "$status" = 0 ] || { cat "$out.console"; echo "uart-check: the virtual PC's programs failed ($status)"; }
+}
+run_guest
+# A re-open in the guest was once refused as busy for no reason found (one run in about 25):
+# one more boot tells that apart from a fault, which fails the same way twice.
+if [ "$status" != 0 ]; then
+    echo "uart-check: booting the virtual PC once more"
+    run_guest
+fi
 python3 tests/uart/uartcheck.py "$out" build-ci/src/poleset tests/uart/setup.ini || status=1
 echo "uart-check: virtual PC $((SECONDS - started)) s; trace in $out"
 exit "$status"
