@@ -92,9 +92,10 @@ private slots:
             "| 1,0 O");
         // A control byte after ESC or US starts something of its own; a FF before a STX
         // without ENQ was plain text after all.
-        row("unknown bytes", QByteArray::fromHex("41 08 42 1B 78 1B 20 1F 05 1B 0C 02 41"),
-            {"text: A", "unknown: 08", "text: B", "unknown: 1B 78", "unknown: 1B 20", "unknown: 1F",
-             "unknown: 05", "unknown: 1B", "FF clear", "unknown: 02", "text: A"},
+        row("unknown bytes", QByteArray::fromHex("41 08 42 1B 78 1B 20 1F 7A 1F 05 1B 0C 02 41"),
+            {"text: A", "unknown: 08", "text: B", "unknown: 1B 78", "unknown: 1B 20",
+             "unknown: 1F 7A", "unknown: 1F", "unknown: 05", "unknown: 1B", "FF clear",
+             "unknown: 02", "text: A"},
             "A| 0,1 O");
         // A frame cut by the next is dropped, and the payload is bounded: what follows the bound
         // is read afresh and the next frame seen. Then both messages are cleared.

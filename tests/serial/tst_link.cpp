@@ -29,7 +29,7 @@ private slots:
         QTest::addColumn<QString>("wire");      // hex
         QTest::newRow("framed") << false << "4408" << 0 << "0c0205440803";
         QTest::newRow("framed empty payload") << false << "" << 0 << "0c020503";
-        QTest::newRow("raw odd length") << true << "1B405" << 0 << "1b40";
+        QTest::newRow("raw odd length") << true << "1b4F5" << 0 << "1b4f";
         QTest::newRow("stalled byte ends the text") << false << "4408" << 1 << "0c";
         QTest::newRow("port vanishes") << false << "4408" << 2 << "0c02";
     }

@@ -123,10 +123,11 @@ private slots:
         QByteArray all(256, 0);
         std::iota(all.begin(), all.end(), char(0));
         QCOMPARE(toAnsi(fromAnsi(all)), all);
-        // U+0080 and U+009F are no Windows-1252 characters; U+00A0 and U+00FF are. A pair is one
-        // character, also at the very end; a high surrogate there has no partner to look at.
-        QCOMPARE(toAnsi(u"\u0080\u009f\u00a0\u00ff\u20ac\U0001F600"),
-                 QByteArray("??\xa0\xff\x80?"));
+        // U+0080 and U+009F are no Windows-1252 characters; U+00A0 and U+00FF are, U+0100 is not
+        // (it must not become a NUL). A pair is one character, also at the very end; a high
+        // surrogate there has no partner to look at.
+        QCOMPARE(toAnsi(u"\u0080\u009f\u00a0\u00ff\u0100\u20ac\U0001F600"),
+                 QByteArray("??\xa0\xff?\x80?"));
         QCOMPARE(toAnsi(u"\xD800"), QByteArray("?"));
         QCOMPARE(fromAnsi("\x80\x81\x9f\xa0"), QString::fromUtf16(u"\u20ac\u0081\u0178\u00a0"));
     }
