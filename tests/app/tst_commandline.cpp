@@ -82,7 +82,7 @@ private slots:
             QTest::newRow(name) << arguments << status << said << stallAt;
         };
         row("help", {"-h"}, 0, "Usage: poleset");
-        row("version, as the box", {"--version"}, 0, "poleset BOX\n");
+        row("version, as the box, one dash", {"-version"}, 0, "poleset BOX\n");
         row("unknown option", {"--apply", "--speed"}, 2, "poleset: Unknown option 'speed'.");
         row("missing file, its name escaped", {"--apply", "\x1b[2J\x7f.ini"}, 2,
             "poleset: cannot read \\x1b[2J\\x7f.ini: there is no such file");
