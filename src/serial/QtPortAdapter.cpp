@@ -156,12 +156,14 @@ struct QtPortAdapter::Private
             fixedDevice.isEmpty() ? inspectChosenPort(choice()) : inspectDevice(fixedDevice);
         // Only a device is opened: a link that leads nowhere, a plain file or a directory is
         // reported as what it is.
-        if (entry.kind != ComEntry::Device)
-            throw PortError(entry.entry, describeComEntry(entry),
+        if (entry.kind != ComEntry::Device) {
+            const QString reason = describeComEntry(entry);
+            throw PortError(entry.entry, reason,
                             entry.builtIn && entry.kind == ComEntry::Missing
                                 ? QStringLiteral("%1 does not exist").arg(entry.entry)
-                                : describeComEntry(entry),
+                                : reason,
                             QString(), entry.builtIn);
+        }
         const QString &path = entry.device;
         serial.setPortName(path);
         serial.setBaudRate(line.baud);
