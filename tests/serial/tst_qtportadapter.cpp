@@ -80,59 +80,50 @@ private slots:
         QVERIFY(!other.portOpen());
     }
 
-    // Another program's lock file, in each form: a live holder keeps the port and its lock file,
-    // and is named; the lock of a holder that has ended is taken over.
+    // Another program's lock file, in each form (the first in var/lock, the rest in run/lock): a
+    // live holder (this test) keeps the port and its lock file, and is named; the lock of a
+    // holder that has ended is taken over.
     void lockFiles_data()
     {
-        QTest::addColumn<QString>("dir");
         QTest::addColumn<int>("form"); // ten columns, binary, Qt's, no PID
         QTest::addColumn<bool>("live");
         QTest::addColumn<QString>("says"); // after "DEVICE is busy: "; %1 lock file, %2 PID
-        const QString held = "sleep (PID %2) holds it (lock file %1)";
         int form = 0;
         for (const char *name : {"ten columns", "binary", "Qt's"}) {
-            const QString dir = form == 0 ? "var/lock" : "run/lock";
-            QTest::addRow("%s, holder lives", name) << dir << form << true << held;
-            QTest::addRow("%s, holder ended", name) << dir << form++ << false << QString();
+            QTest::addRow("%s, holder lives", name)
+                << form << true << "tst_qtportadapt (PID %2) holds it (lock file %1)";
+            QTest::addRow("%s, holder ended", name) << form++ << false << QString();
         }
-        QTest::newRow("no PID") << "run/lock" << form << true
-                                << "the lock file %1 does not say who holds it";
+        QTest::newRow("no PID") << form << true << "the lock file %1 does not say who holds it";
     }
     void lockFiles()
     {
-        QFETCH(QString, dir);
         QFETCH(int, form);
         QFETCH(bool, live);
         QFETCH(QString, says);
         Rig rig;
         rig.port.setPortOpen(false);
-        QProcess holder;
-        holder.start("sleep", {"60"});
-        QVERIFY(holder.waitForStarted());
-        const qint32 pid = qint32(holder.processId());
-        if (!live)
-            holder.kill(), holder.waitForFinished();
-        const QString lock =
-            rig.root.filePath(dir + "/LCK..pts_" + rig.pty.slavePath().section('/', -1));
-        QFile file(lock);
-        QVERIFY(QDir().mkpath(rig.root.filePath(dir)) && file.open(QIODevice::WriteOnly));
+        const qint32 pid = live ? ::getpid() : ::fork();
+        if (pid == 0)
+            ::_exit(0);
+        QVERIFY(live || ::waitpid(pid, nullptr, 0) == pid);
+        const QString pts = rig.pty.slavePath();
+        const QString lock = rig.root.filePath(form ? "run/lock" : "var/lock");
+        QFile file(lock + "/LCK..pts_" + pts.section('/', -1));
         const QByteArray number = QByteArray::number(pid);
+        QVERIFY(QDir().mkpath(lock) && file.open(QIODevice::Unbuffered | QIODevice::WriteOnly));
         file.write(QList<QByteArray>{number.rightJustified(10) + '\n',
                                      QByteArray(reinterpret_cast<const char *>(&pid), 4),
                                      number + "\nsleep\nhost\n", "\n"}[form]);
-        file.close();
         QString failure;
         try {
             rig.port.setPortOpen(true);
         } catch (const PortError &e) {
             failure = e.reason();
         }
-        const QString pts = rig.pty.slavePath();
-        says.replace("%1", lock).replace("%2", QString::number(pid));
+        says.replace("%1", file.fileName()).replace("%2", number);
         QCOMPARE(failure, says.isEmpty() ? QString() : pts + " is busy: " + says);
-        QCOMPARE(QFile::exists(lock), live);
-        holder.kill();
-        holder.waitForFinished();
+        QCOMPARE(file.exists(), live);
     }
 
     // While open the port is held exclusively, so a program that ignores lock files cannot open
@@ -146,11 +137,10 @@ private slots:
         QCOMPARE(::chmod(pts.constData(), 0666), 0);
         const auto errorOpeningAsNobody = [&pts] {
             const pid_t child = ::fork();
-            if (child == 0) {
-                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                    ::_exit(255);
-                ::_exit(::open(pts.constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK) < 0 ? errno : 0);
-            }
+            if (child == 0)
+                ::_exit(::setgid(65534) || ::setuid(65534)                 ? 255
+                        : ::open(pts.constData(), O_WRONLY | O_NOCTTY) < 0 ? errno
+                                                                           : 0);
             int status = 0;
             return ::waitpid(child, &status, 0) == child ? WEXITSTATUS(status) : -1;
         };

@@ -1,4 +1,5 @@
 #include "SerialDevices.h"
+#include "SettingsFile.h"
 #include "StartFolder.h"
 
 #include <QtTest>
@@ -68,8 +69,9 @@ private slots:
         QCOMPARE(chosenPortAvailable(chosen, dev("ttyS0")), available);
     }
 
-    // COM1 is found whatever the start-up folder's name and its parents; a lookup that fails for
-    // any other reason than "no such entry" is said, and never leads to the built-in port.
+    // COM1 and the settings file are found whatever the start-up folder's name and its parents; a
+    // lookup that fails for any other reason than "no such entry" is said, and never leads to the
+    // built-in port.
     void anyStartFolder_data()
     {
         QTest::addColumn<QByteArray>("name");
@@ -77,8 +79,8 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("description"); // %1: the folder
         const QString found = "COM1 → /dev/null, present";
-        QTest::newRow("Latin-1 name") << QByteArray("caf\xe9") << 0755 << 0755 << found;
-        QTest::newRow("parent closed to the user") << QByteArray("till") << 0700 << 0755 << found;
+        QTest::newRow("Latin-1 name") << QByteArray("caf\xe9") << 0755 << 0777 << found;
+        QTest::newRow("parent closed to the user") << QByteArray("till") << 0700 << 0777 << found;
         QTest::newRow("folder closed to the user")
             << QByteArray("till") << 0755 << 0700
             << "%1/COM1 cannot be looked up: Permission denied";
@@ -92,12 +94,15 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("needs root, to look as user nobody");
         StartFolder folder(name);
-        QVERIFY(folder.entered && ::symlink("/dev/null", "COM1") == 0);
-        const StartDir dir = StartDir::current();
+        Define d{.ComPort = 3, .AppDir = QDir::currentPath(), .startDir = StartDir::current()};
+        QVERIFY(folder.entered && ::symlink("/dev/null", "COM1") == 0 && SaveSettings(d) &&
+                ::chmod("PoleSet.ini", 0666) == 0);
         QVERIFY(folder.closeAsNobody(mode_t(parentMode), mode_t(mode)));
-        const ChosenPort chosen = chooseComPort(1, dir, m_root.path());
-        QCOMPARE(describeComEntry(inspectChosenPort(chosen)),
-                 description.replace("%1", dir.path()));
+        const ChosenPort chosen = chooseComPort(1, d.startDir, m_root.path());
+        QCOMPARE(describeComEntry(inspectChosenPort(chosen)), description.replace("%1", d.AppDir));
+        ReadSettings(d);
+        QCOMPARE(d.ComPort, mode == 0777 ? 3 : 1);
+        QCOMPARE(SaveSettings(d), mode == 0777);
     }
 
     void builtInPortOnlyWhenOpenedBefore()

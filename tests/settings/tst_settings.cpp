@@ -1,7 +1,6 @@
 #include "Ansi.h"
 #include "NumberOfText.h"
 #include "SettingsFile.h"
-#include "StartFolder.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -231,28 +230,6 @@ private slots:
         QCOMPARE(fileBytes(settingsFilePath(old)), saved);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{QStringLiteral("PoleSet.ini")});
-    }
-
-    // The file of a start-up folder with a Latin-1 name, under a parent closed to the user, is the
-    // file read and saved.
-    void anyStartFolder()
-    {
-        if (::geteuid() != 0)
-            QSKIP("needs root, to look as user nobody");
-        StartFolder folder("caf\xe9");
-        const QByteArray text = ini("Port= 3");
-        const int fd = ::open("PoleSet.ini", O_WRONLY | O_CREAT, 0666);
-        QVERIFY(folder.entered && ::fchmod(fd, 0666) == 0 &&
-                ::write(fd, text.data(), size_t(text.size())) == text.size());
-        ::close(fd);
-        Define d{.AppDir = QDir::currentPath(), .startDir = StartDir::current()};
-        QVERIFY(folder.closeAsNobody(0700, 0777));
-        ReadSettings(d);
-        QCOMPARE(d.ComPort, 3);
-        d.ComPort = 4;
-        QVERIFY(SaveSettings(d));
-        ReadSettings(d);
-        QCOMPARE(d.ComPort, 4);
     }
 
     void notARegularFile()
