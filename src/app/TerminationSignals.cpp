@@ -14,6 +14,7 @@ namespace {
 const int Handled[] = {SIGTERM, SIGINT, SIGHUP};
 int signalPipe[2] = {-1, -1};
 bool caught[std::size(Handled)] = {};
+struct sigaction before[std::size(Handled)] = {};
 
 void onSignal(int signal)
 {
@@ -40,9 +41,8 @@ TerminationSignals::TerminationSignals(QObject *parent)
     action.sa_flags = SA_RESTART;
     // A signal ignored from the start (nohup, a background job) stays ignored.
     for (size_t i = 0; i < std::size(Handled); ++i) {
-        struct sigaction before = {};
-        caught[i] = sigaction(Handled[i], nullptr, &before) == 0 && before.sa_handler != SIG_IGN &&
-                    sigaction(Handled[i], &action, nullptr) == 0;
+        caught[i] = sigaction(Handled[i], nullptr, &before[i]) == 0 &&
+                    before[i].sa_handler != SIG_IGN && sigaction(Handled[i], &action, nullptr) == 0;
     }
 }
 
@@ -52,7 +52,7 @@ TerminationSignals::~TerminationSignals()
         return;
     for (size_t i = 0; i < std::size(Handled); ++i) {
         if (caught[i])
-            std::signal(Handled[i], SIG_DFL);
+            sigaction(Handled[i], &before[i], nullptr);
         caught[i] = false;
     }
     delete m_notifier;
