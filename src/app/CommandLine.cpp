@@ -385,6 +385,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const QString path = files.value(0, QStringLiteral("PoleSet.ini"));
     Define settings;
     settings.AppDir = QDir::currentPath();
+    settings.startDir = StartDir::current();
     QString why;
     if (!readApplyFile(path, settings, why)) {
         err << "poleset: cannot read "
@@ -418,9 +419,9 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const std::vector<ApplyItem> items = applyItems(settings);
     const int count = int(items.size());
     if (parser.isSet(dryRun)) {
-        const ComEntry entry = device.isEmpty()
-                                   ? inspectComEntry(settings.ComPort, settings.AppDir, system.root)
-                                   : inspectDevice(device);
+        const ComEntry entry =
+            device.isEmpty() ? inspectComEntry(settings.ComPort, settings.startDir, system.root)
+                             : inspectDevice(device);
         out << "Port: " << terminalText(portLine(entry)) << "\n";
         Define pc = line;
         out << "PC port at " << settingsString(pc) << "\n";
@@ -442,7 +443,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     std::unique_ptr<QtPortAdapter> qtPort;
     PortAdapter *adapter = system.port;
     if (!adapter) {
-        qtPort = std::make_unique<QtPortAdapter>(settings.AppDir);
+        qtPort = std::make_unique<QtPortAdapter>(settings.startDir);
         if (!device.isEmpty())
             qtPort->setFixedDevice(device);
         adapter = qtPort.get();

@@ -95,7 +95,8 @@ int main(int argc, char *argv[])
 
     Define define;
     define.AppDir = QDir::currentPath();
-    QtPortAdapter port(define.AppDir);
+    define.startDir = StartDir::current();
+    QtPortAdapter port(define.startDir);
     SystemClock clock;
     MessageBoxPrompter boxes;
     QTextStream err(stderr);

@@ -81,7 +81,7 @@ private slots:
         QVERIFY(r.dlg.findChild<QPushButton *>("CmdSet")->isDefault());
         // Each port says where its COMn entry leads.
         QCOMPARE(r.lists[0]->itemData(3, Qt::ToolTipRole).toString(),
-                 describeComEntry(inspectComEntry(4, r.define.AppDir)));
+                 describeComEntry(inspectComEntry(4, r.define.startDir)));
         for (int i = 0; i < 4; ++i)
             r.lists[i]->setCurrentIndex(choose[i]);
         if (how.startsWith("Cmd"))
