@@ -97,23 +97,51 @@ void LineShape::paintEvent(QPaintEvent *)
 
 namespace {
 
-// A drop-down list as Qt presents it (its popup list the one child, the same actions), except that
-// the name says what the list chooses: its accessible name or its buddy label, and only failing
-// both the current item, which always stays the value.
-class ListAccessible : public QAccessibleWidget
+// A drop-down list as Qt presents it (its popup list the one child, the same actions), except for
+// what a reader hears. Qt's bridge to AT-SPI carries neither a list's Value text nor a selection,
+// only its name and a numeric value, so the name says both what the list chooses and what it holds
+// ("Baud rate:  19,200bps"), and the value is the item's index: a change of item is a change of
+// value, which a reader presents for the control it is on, with the name made current just before.
+class ListAccessible : public QAccessibleWidget, public QAccessibleValueInterface
 {
 public:
     explicit ListAccessible(QComboBox *list)
         : QAccessibleWidget(list, QAccessible::ComboBox)
-    {}
+    {
+        // Qt announces the new index after this signal; the reader reads the name then.
+        QObject::connect(list, &QComboBox::currentIndexChanged, list, [list] {
+            QAccessibleEvent event(list, QAccessible::NameChanged);
+            QAccessible::updateAccessibility(&event);
+        });
+    }
 
     QString text(QAccessible::Text t) const override
     {
         if (t == QAccessible::Value)
             return list()->currentText();
         const QString text = QAccessibleWidget::text(t);
-        return text.trimmed().isEmpty() && t == QAccessible::Name ? list()->currentText() : text;
+        if (t != QAccessible::Name)
+            return text;
+        const QString row = text.trimmed();
+        if (row.isEmpty() || list()->currentIndex() < 0)
+            return row.isEmpty() ? list()->currentText() : row;
+        return row + QLatin1Char(':') + QLatin1Char(' ') + list()->currentText();
     }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QVariant currentValue() const override { return list()->currentIndex(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        list()->setCurrentIndex(qBound(0, value.toInt(), list()->count() - 1));
+    }
+    QVariant maximumValue() const override { return list()->count() - 1; }
+    QVariant minimumValue() const override { return 0; }
+    QVariant minimumStepSize() const override { return 1; }
+
     int childCount() const override { return 1; }
     QAccessibleInterface *child(int index) const override
     {
@@ -125,11 +153,17 @@ public:
     }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessibleInterface *focusChild() const override { return nullptr; }
-    QStringList actionNames() const override { return {showMenuAction(), pressAction()}; }
+    // Focus (which a reader asks for by "grab focus") stays available.
+    QStringList actionNames() const override
+    {
+        return QStringList{showMenuAction(), pressAction()} + QAccessibleWidget::actionNames();
+    }
     void doAction(const QString &action) override
     {
-        if (action != showMenuAction() && action != pressAction())
+        if (action != showMenuAction() && action != pressAction()) {
+            QAccessibleWidget::doAction(action);
             return;
+        }
         if (list()->view()->isVisible())
             list()->hidePopup();
         else
