@@ -3,7 +3,9 @@
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QComboBox>
+#include <QMenu>
 #include <QPainter>
+#include <QPointer>
 
 #include <utility>
 
@@ -153,6 +155,14 @@ public:
     }
     QAccessibleInterface *childAt(int, int) const override { return nullptr; }
     QAccessibleInterface *focusChild() const override { return nullptr; }
+    // The name already says the row; a reader given a label would say the label instead of it.
+    QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
+    relations(QAccessible::Relation match) const override
+    {
+        auto all = QAccessibleWidget::relations(match);
+        all.removeIf([](const auto &relation) { return relation.second & QAccessible::Label; });
+        return all;
+    }
     // Focus (which a reader asks for by "grab focus") stays available.
     QStringList actionNames() const override
     {
@@ -175,8 +185,109 @@ private:
     QComboBox *list() const { return static_cast<QComboBox *>(widget()); }
 };
 
+// The notification a status line shows to have a text announced.
+class Notice : public QWidget
+{
+public:
+    using QWidget::QWidget;
+};
+
+// Dynamic properties that mark a picture made of several widgets: its parts, and the whole.
+const char PartOf[] = "_poleset_partOf";
+const char Whole[] = "_poleset_whole";
+
+// Not there for a reader: no place in the tree and no events (Qt sends none for an interface that
+// is not valid).
+class PartAccessible : public QAccessibleWidget
+{
+public:
+    using QAccessibleWidget::QAccessibleWidget;
+    bool isValid() const override { return false; }
+};
+
+QList<QWidget *> partsOf(const QWidget *whole)
+{
+    QList<QWidget *> parts;
+    if (const QWidget *parent = whole->parentWidget()) {
+        for (QObject *child : parent->children()) {
+            if (child->property(PartOf).value<QObject *>() == whole)
+                parts << static_cast<QWidget *>(child);
+        }
+    }
+    return parts;
+}
+
+// A picture made of several widgets, over their whole area.
+class PictureAccessible : public QAccessibleWidget
+{
+public:
+    explicit PictureAccessible(QWidget *whole)
+        : QAccessibleWidget(whole, QAccessible::Graphic)
+    {}
+    QRect rect() const override
+    {
+        QRect area = QAccessibleWidget::rect();
+        for (QWidget *part : partsOf(widget()))
+            area |= QRect(part->mapToGlobal(QPoint(0, 0)), part->size());
+        return area;
+    }
+};
+
+// A plain container, less the widgets that are not there for a reader.
+class ContainerAccessible : public QAccessibleWidget
+{
+public:
+    explicit ContainerAccessible(QWidget *container)
+        : QAccessibleWidget(container)
+    {}
+    int childCount() const override { return int(children().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QList<QAccessibleInterface *> all = children();
+        return index >= 0 && index < all.size() ? all[index] : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return int(children().indexOf(const_cast<QAccessibleInterface *>(child)));
+    }
+
+private:
+    QList<QAccessibleInterface *> children() const
+    {
+        QList<QAccessibleInterface *> shown;
+        for (QObject *object : widget()->children()) {
+            auto *child = qobject_cast<QWidget *>(object);
+            if (!child || child->isWindow() || qobject_cast<QMenu *>(child))
+                continue;
+            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(child);
+            if (iface && iface->isValid())
+                shown << iface;
+        }
+        return shown;
+    }
+};
+
+// The status line as a status bar named by its text, its notification inside.
+class StatusLineAccessible : public QAccessibleWidget
+{
+public:
+    explicit StatusLineAccessible(QLabel *line)
+        : QAccessibleWidget(line, QAccessible::StatusBar)
+    {}
+    QString text(QAccessible::Text t) const override
+    {
+        const QString text = QAccessibleWidget::text(t);
+        return t == QAccessible::Name && text.isEmpty() ? static_cast<QLabel *>(widget())->text()
+                                                        : text;
+    }
+};
+
 QAccessibleInterface *accessibleInterface(const QString &, QObject *object)
 {
+    if (object->property(PartOf).isValid())
+        return new PartAccessible(static_cast<QWidget *>(object));
+    if (object->property(Whole).toBool())
+        return new PictureAccessible(static_cast<QWidget *>(object));
     // Asked once per class up the object's hierarchy: answer at the first, the most derived.
     auto *list = qobject_cast<QComboBox *>(object);
     if (list && !list->isEditable())
@@ -185,10 +296,81 @@ QAccessibleInterface *accessibleInterface(const QString &, QObject *object)
         return new QAccessibleWidget(box, QAccessible::StaticText);
     if (auto *line = dynamic_cast<LineShape *>(object))
         return new QAccessibleWidget(line, QAccessible::Graphic);
+    if (auto *line = dynamic_cast<StatusLine *>(object))
+        return new StatusLineAccessible(line);
+    if (auto *notice = dynamic_cast<Notice *>(object))
+        return new QAccessibleWidget(notice, QAccessible::Notification);
+    if (object->metaObject() == &QWidget::staticMetaObject)
+        return new ContainerAccessible(static_cast<QWidget *>(object));
     return nullptr;
 }
 
 } // namespace
+
+StatusLine::StatusLine(const QString &text, QWidget *parent)
+    : QLabel(text, parent)
+    , m_notice(new Notice(this))
+{
+    m_notice->setFixedSize(0, 0);
+}
+
+void StatusLine::announce(const QString &text)
+{
+    // A reader presents a notification when it shows, wherever the focus is.
+    m_notice->setAccessibleName(text);
+    QAccessibleEvent shown(m_notice, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
+}
+
+void makeOnePicture(QWidget *whole, std::initializer_list<QWidget *> parts)
+{
+    whole->setProperty(Whole, true);
+    for (QWidget *part : parts)
+        part->setProperty(PartOf, QVariant::fromValue<QObject *>(whole));
+}
+
+namespace {
+
+class FocusHome : public QObject
+{
+public:
+    FocusHome(QWidget *control, std::function<QWidget *()> home)
+        : QObject(control)
+        , m_control(control)
+        , m_home(std::move(home))
+    {
+        control->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // Qt moves the focus on after the hide event; taken home first, it stays there.
+        QWidget *window = m_control->window();
+        if (event->type() == QEvent::Hide && window->focusWidget() == m_control) {
+            QWidget *home = m_home();
+            m_waiting = home && home->isEnabled() && home->isVisibleTo(window) ? home : window;
+            m_waiting->setFocus(Qt::OtherFocusReason);
+        } else if (event->type() == QEvent::Show && m_waiting) {
+            if (window->focusWidget() == m_waiting || !window->focusWidget())
+                m_control->setFocus(Qt::OtherFocusReason);
+            m_waiting.clear();
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_control;
+    std::function<QWidget *()> m_home;
+    QPointer<QWidget> m_waiting;
+};
+
+} // namespace
+
+void giveFocusAHome(QWidget *control, std::function<QWidget *()> home)
+{
+    new FocusHome(control, std::move(home));
+}
 
 void installAccessibleInterfaces()
 {
