@@ -7,6 +7,7 @@
 #include "SettingsFile.h"
 #include "VfdPanel.h"
 
+#include <QAccessibleWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -64,6 +65,62 @@ private:
 
 namespace {
 
+const char GlassText[] = "_poleset_glassText";
+
+// The glass as a reader gets it: a read-only text of the two lines, one line each, which tells of
+// every change as text taken out and put in.
+class GlassAccessible : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit GlassAccessible(QWidget *glass)
+        : QAccessibleWidget(glass, QAccessible::EditableText)
+    {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        state.multiLine = true;
+        return state;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(int start, int end) const override { return all().mid(start, end - start); }
+    QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
+    int characterCount() const override { return int(all().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int *start, int *end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *start, int *end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    QString all() const { return widget()->property(GlassText).toString(); }
+};
+
+QAccessibleInterface *simulatorAccessible(const QString &, QObject *object)
+{
+    // The window is a frame to a reader, as a main window is.
+    if (qobject_cast<DisplayWindow *>(object))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    if (auto *glass = qobject_cast<VfdPanel *>(object))
+        return new GlassAccessible(glass);
+    return nullptr;
+}
+
 // A text run is logged when the line has been quiet this long.
 constexpr int QuietMs = 150;
 constexpr int PollMs = 250;
@@ -104,7 +161,11 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
 {
     const QString linkName = QStringLiteral("COM%1").arg(port);
     setWindowTitle(QStringLiteral("poleset-display \u2014 %1").arg(linkName));
+    static const bool installed = (QAccessible::installFactory(simulatorAccessible), true);
+    Q_UNUSED(installed);
     m_panel->setAccessibleName(QStringLiteral("Display glass"));
+    // A reader can land on the glass to read it.
+    m_panel->setFocusPolicy(Qt::TabFocus);
 
     // One band of panels side by side, so that the window fits above PoleSet's centred window:
     // the glass, what the display keeps, and the line with its traffic.
@@ -349,8 +410,13 @@ void DisplayWindow::refresh()
     const bool demo = m_decoder.eeprom().demoMode;
     m_panel->setContent(lines, demo ? -1 : m_decoder.cursorRow(),
                         demo ? -1 : m_decoder.cursorColumn());
-    m_panel->setAccessibleDescription(m_decoder.lineText(0) + QLatin1Char('\n') +
-                                      m_decoder.lineText(1));
+    const QString glass = m_decoder.lineText(0) + QLatin1Char('\n') + m_decoder.lineText(1);
+    const QString before = m_panel->property(GlassText).toString();
+    if (glass != before) {
+        m_panel->setProperty(GlassText, glass);
+        QAccessibleTextUpdateEvent changed(m_panel, 0, before, glass);
+        QAccessible::updateAccessibility(&changed);
+    }
 
     const DisplayEeprom &eeprom = m_decoder.eeprom();
     m_emulation->setFullText(emulationCaption(eeprom.emulation));
