@@ -48,10 +48,6 @@ private:
     std::function<QRect()> m_area;
 };
 
-} // namespace
-
-namespace {
-
 // The start of a length `size` that starts at `start`, kept within [low, low + room).
 int placedStart(int size, int start, int low, int room)
 {
@@ -65,9 +61,8 @@ QRect placedFrame(QRect frame, const QRect &area, const QRect &bounds)
     frame.moveCenter(area.center());
     if (bounds.isEmpty())
         return frame;
-    frame.moveTopLeft(
-        {placedStart(frame.width(), area.center().x(), bounds.left(), bounds.width()),
-         placedStart(frame.height(), area.center().y(), bounds.top(), bounds.height())});
+    frame.moveTopLeft({placedStart(frame.width(), frame.left(), bounds.left(), bounds.width()),
+                       placedStart(frame.height(), frame.top(), bounds.top(), bounds.height())});
     return frame;
 }
 
