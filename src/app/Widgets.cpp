@@ -308,10 +308,12 @@ QAccessibleInterface *accessibleInterface(const QString &, QObject *object)
 } // namespace
 
 StatusLine::StatusLine(const QString &text, QWidget *parent)
-    : QLabel(text, parent)
+    : QLabel(parent)
     , m_notice(new Notice(this))
 {
     m_notice->setFixedSize(0, 0);
+    // Set only now: Qt makes the line's accessible interface when the text is first set.
+    setText(text);
 }
 
 void StatusLine::announce(const QString &text)
