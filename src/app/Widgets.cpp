@@ -121,7 +121,7 @@ public:
     {
         if (t == QAccessible::Value)
             return list()->currentText();
-        const QString text = QAccessibleWidget::text(t);
+        QString text = QAccessibleWidget::text(t);
         if (t != QAccessible::Name)
             return text;
         const QString row = text.trimmed();

@@ -51,6 +51,13 @@ def descendants(root, role):
     return pyatspi.findAllDescendants(root, lambda o: o.getRole() == role)
 
 
+def value(obj):
+    try:
+        return obj.queryValue().currentValue
+    except NotImplementedError:
+        return None
+
+
 def notices():
     return [e[2] for e in events
             if e[0] == "object:state-changed:showing" and e[1] == pyatspi.ROLE_NOTIFICATION]
@@ -88,7 +95,7 @@ def main():
         for row, item in expected.items():
             check(f"list {row}", lists[row].name if row in lists else None, f"{row}: {item}")
             if row in lists:
-                check(f"value of {row}", lists[row].queryValue().currentValue, 0.0)
+                check(f"value of {row}", value(lists[row]), 0.0)
 
         # The picture row is one picture.
         images = [o.name for o in descendants(frame, pyatspi.ROLE_IMAGE)]
@@ -101,7 +108,8 @@ def main():
 
         # A new item renames the list first, then changes its value.
         emulation = lists["Command Emulation"]
-        emulation.queryValue().currentValue = 1.0
+        if value(emulation) is not None:
+            emulation.queryValue().currentValue = 1.0
         pump(2, lambda: len(events) >= 2)
         check("a new item", [(e[0], e[2]) for e in events[:2]],
               [("object:property-change:accessible-name", "Command Emulation:  ESC/POS"),
