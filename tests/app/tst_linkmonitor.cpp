@@ -68,6 +68,31 @@ private slots:
                      QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
     }
 
+    // While Send is hidden the focus waits on the selected row, and goes back to Send when it
+    // shows, unless the user has moved it.
+    void focusHome()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        FrmMain &w = r.w();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.CmdSend->setFocus();
+        w.BeginSending();
+        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
+        w.EndSending();
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.CmdSend);
+        r.port.dsr = false;
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
+        w.CboEmulation->setFocus();
+        r.port.dsr = true;
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.CboEmulation);
+    }
+
     void lostPortComesBack()
     {
         AppRig r;
