@@ -6,6 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Every package of every step first, so that nothing stops half-way for one; the kernel
+# package's own initramfs is of no use here (see uart-check.sh).
+. scripts/packages.sh
+INITRD=No ensure_packages "${run_packages[@]}" "${test_packages[@]}"
 scripts/setup.sh ci
 ctest --preset ci -j "$(nproc)"
 
