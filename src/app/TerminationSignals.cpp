@@ -58,3 +58,7 @@ TerminationSignals::TerminationSignals(QObject *parent)
 TerminationSignals::~TerminationSignals() = default;
 
 #endif
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_TerminationSignals.cpp" // NOLINT(bugprone-suspicious-include)
