@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 
 . scripts/packages.sh
-ensure_packages clang libclang-rt-14-dev qt6-base-dev cmake ninja-build
+ensure_packages "${run_packages[@]}" "${fuzz_packages[@]}"
 
 build=build-fuzz
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null

@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/packages.sh
-ensure_packages clazy clang-tidy
+ensure_packages "${lint_packages[@]}"
 build=build-ci
 [ -f "$build/compile_commands.json" ] || scripts/setup.sh ci
 

@@ -11,9 +11,8 @@ fail() {
     exit 1
 }
 
-# cpack's dependency scan needs dpkg-dev and file; the checks need the rest.
 . scripts/packages.sh
-ensure_packages dpkg-dev file desktop-file-utils appstream groff-base lintian
+ensure_packages "${package_packages[@]}"
 
 build="build-package"
 configure() {

@@ -1,14 +1,12 @@
 #!/usr/bin/env bash
-# Installs what PoleSet needs from Debian 12's packages (only what is missing), then
-# configures and builds the given CMake preset (default: "default"): everything, or only the
+# Installs what building and running PoleSet needs from Debian 12's packages (only what is
+# missing; the test command installs the rest first), then configures and builds the given CMake preset (default: "default"): everything, or only the
 # targets named after it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 . scripts/packages.sh
-ensure_packages cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgl-dev \
-    fonts-urw-base35 xvfb xauth clang-format clang-tidy clazy \
-    python3-pyatspi at-spi2-core dbus-x11
+ensure_packages "${run_packages[@]}"
 
 preset="${1:-default}"
 shift || true

@@ -16,15 +16,25 @@ marker="$dir/COM1.run"
 
 say() { echo "run.sh: $*" >&2; }
 
-app='' sim='' screen=''
+app='' sim='' screen='' out='' err=''
 finish() {
     local pid
+    # A program started just before the signal came, its number not yet noted, is the last
+    # started, so it ends first.
+    for pid in $(jobs -p); do
+        case " $app $sim $screen " in *" $pid "*) ;; *)
+            kill -TERM "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null ;;
+        esac
+    done
     for pid in "$app" "$sim" "$screen"; do
         [ -n "$pid" ] || continue
         kill -TERM "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
     app='' sim='' screen=''
+    # The output files of a simulator that never made its link.
+    [ -z "$out" ] || rm -f "$out" "$err"
     # The simulator removed its link; a link it could not remove is cleared by the next run.
     [ -L "$link" ] || rm -f "$marker"
 }
@@ -69,11 +79,14 @@ if [ -n "$simulator" ]; then
         fi
     fi
 
-    setsid "$simulator" --dir "$dir" </dev/null >"$dir/display.out" 2>"$dir/display.err" &
+    # Its output goes to files of this run until it has made its link, so that a run refused
+    # because another simulator is running there leaves that one's display.out and .err alone.
+    out="$dir/.display.out.$$" err="$dir/.display.err.$$"
+    setsid "$simulator" --dir "$dir" </dev/null >"$out" 2>"$err" &
     sim=$!
     target=''
     for _ in $(seq 100); do
-        target=$(sed -n 's/^COM1 -> //p' "$dir/display.out" | head -n 1)
+        target=$(sed -n 's/^COM1 -> //p' "$out" | head -n 1)
         [ -n "$target" ] && break
         kill -0 "$sim" 2>/dev/null || break
         sleep 0.1
@@ -87,8 +100,7 @@ if [ -n "$simulator" ]; then
             sim=''
         fi
         say "the display simulator did not start, $why:"
-        { grep '^poleset-display:' "$dir/display.err" || cat "$dir/display.err"; } |
-            sed 's/^/  /' >&2
+        { grep '^poleset-display:' "$err" || cat "$err"; } | sed 's/^/  /' >&2
         say "PoleSet was not started, so that it opens no port but the simulator's. If $link" \
             "is not in use (no other simulator runs there), remove it with: rm '$link'" \
             "and run again."
@@ -96,6 +108,10 @@ if [ -n "$simulator" ]; then
         exit 1
     fi
     echo "$sim $target" >"$marker"
+    # The simulator keeps writing to them under their usual names.
+    mv -f "$out" "$dir/display.out"
+    mv -f "$err" "$dir/display.err"
+    out='' err=''
 fi
 
 setsid "$poleset" </dev/null &

@@ -6,8 +6,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Every package of every step first, so that nothing stops half-way for one; the kernel
+# package's own initramfs is of no use here (see uart-check.sh).
+. scripts/packages.sh
+INITRD=No ensure_packages "${run_packages[@]}" "${test_packages[@]}"
 scripts/setup.sh ci
 ctest --preset ci -j "$(nproc)"
+
+# The run command's build, whose sources compile in unity batches: names that clash within a
+# batch fail here.
+scripts/setup.sh default poleset poleset-display
 
 # clazy and clang-tidy find nothing in src/ and simulator/ (over the ci build's compile database).
 scripts/lint.sh

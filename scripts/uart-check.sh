@@ -12,7 +12,7 @@ export PYTHONDONTWRITEBYTECODE=1 # no caches in the source tree
 # The kernel package's own initramfs is of no use here (the virtual PC boots a small one of
 # its own); as root, skipping it saves a minute of a fresh install.
 . scripts/packages.sh
-INITRD=No ensure_packages qemu-system-x86 linux-image-amd64 busybox-static cpio kmod python3
+INITRD=No ensure_packages "${uart_packages[@]}"
 scripts/setup.sh ci poleset tst_endtoend >/dev/null
 
 # The harness's own table of trace lines first.

@@ -511,3 +511,7 @@ void DisplayWindow::refresh()
         m_lineState->setAccessibleName(QTextDocumentFragment::fromHtml(state).toPlainText());
     }
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_DisplayWindow.cpp" // NOLINT(bugprone-suspicious-include)

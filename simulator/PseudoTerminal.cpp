@@ -32,7 +32,7 @@ constexpr Speed Speeds[] = {{B50, 50},         {B75, 75},        {B110, 110},   
                             {B9600, 9600},     {B19200, 19200},  {B38400, 38400}, {B57600, 57600},
                             {B115200, 115200}, {B230400, 230400}};
 
-QString reason(int error)
+QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
@@ -71,9 +71,10 @@ QByteArray PseudoTerminal::readAvailable(int waitMs, QString *error)
             bytes.append(buffer, got);
         } else if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
             if (error)
-                *error = got == 0
-                             ? QStringLiteral("the line was closed")
-                             : QStringLiteral("reading the line failed: %1").arg(reason(errno));
+                *error =
+                    got == 0
+                        ? QStringLiteral("the line was closed")
+                        : QStringLiteral("reading the line failed: %1").arg(systemError(errno));
             break;
         } else if (errno != EINTR) {
             break;
@@ -86,7 +87,7 @@ bool PseudoTerminal::open(QString *error)
 {
     char name[256] = {};
     if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-        *error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(reason(errno));
+        *error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(systemError(errno));
         return false;
     }
     m_slavePath = QString::fromLocal8Bit(name);
@@ -153,3 +154,7 @@ void PseudoTerminal::readMaster()
     if (!bytes.isEmpty())
         emit received(bytes);
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_PseudoTerminal.cpp" // NOLINT(bugprone-suspicious-include)

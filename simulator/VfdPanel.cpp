@@ -141,3 +141,7 @@ void VfdPanel::paintEvent(QPaintEvent *)
     painter.setBrush(sheen);
     painter.drawRoundedRect(glass, 10, 10);
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_VfdPanel.cpp" // NOLINT(bugprone-suspicious-include)

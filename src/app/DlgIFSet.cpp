@@ -185,3 +185,7 @@ void DlgIFSet::CmdCancel_Click()
 {
     reject();
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_DlgIFSet.cpp" // NOLINT(bugprone-suspicious-include)

@@ -490,3 +490,7 @@ void FrmMain::ShowInterfaceStatus()
                          .arg(QStringLiteral("NEO").at(qBound(0, m_define.ComParity, 2)))
                          .arg(m_define.ComBitLen % 10));
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_FrmMain.cpp" // NOLINT(bugprone-suspicious-include)

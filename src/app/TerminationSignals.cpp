@@ -85,3 +85,7 @@ QString TerminationSignals::name(int signal)
         return QStringLiteral("signal %1").arg(signal);
     }
 }
+
+// The meta-object code compiled here rather than in a file of its own, where Qt's headers
+// would be read once more.
+#include "moc_TerminationSignals.cpp" // NOLINT(bugprone-suspicious-include)

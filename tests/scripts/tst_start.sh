@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The run command's start logic (scripts/start-poleset.sh) with stand-ins for the simulator and
 # PoleSet: PoleSet starts only on the link the simulator made, a stale link of an earlier run is
-# cleared, and Ctrl+C ends PoleSet, then the simulator, which removes its link.
+# cleared, a second run there leaves the first alone, and Ctrl+C ends PoleSet, then the
+# simulator, which removes its link. The stand-ins set their handlers before they say they are
+# ready, as the real programs do.
 set -uo pipefail
 start=$1
 work=$(mktemp -d)
@@ -22,19 +24,19 @@ if [ -e COM1 ] || [ -L COM1 ]; then
     echo "poleset-display: $PWD/COM1 already points to $(readlink COM1); it is left alone" >&2
     exit 2
 fi
+trap 'echo display >>ended; rm -f COM1; kill $! 2>/dev/null; exit 0' TERM
 ln -s /dev/zero COM1
 echo "COM1 -> /dev/zero"
 sleep infinity &
-trap 'echo display >>ended; rm -f COM1; kill $!; exit 0' TERM
 wait
 SIM
 # PoleSet notes where COM1 leads; told to, it stays until SIGTERM.
 cat >"$work/poleset" <<'APP'
 #!/usr/bin/env bash
+trap 'echo poleset >>ended; kill $! 2>/dev/null; exit 0' TERM
 readlink COM1 >opened
 [ -f stay ] || exit 0
 sleep infinity &
-trap 'echo poleset >>ended; kill $!; exit 0' TERM
 wait
 APP
 chmod +x "$work/poleset-display" "$work/poleset"
@@ -70,6 +72,10 @@ python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL)
     "$start" "$work/interrupt" "$work/poleset" "$work/poleset-display" 2>"$work/err" &
 run=$!
 for _ in $(seq 100); do [ -e "$work/interrupt/opened" ] && break; sleep 0.1; done
+# A second run there meanwhile is refused and leaves the first one's output alone.
+"$start" "$work/interrupt" "$work/poleset" "$work/poleset-display" 2>/dev/null
+check "second run: refused" [ $? -ne 0 ]
+check "second run: the first one's output kept" grep -qx "COM1 -> /dev/zero" "$work/interrupt/display.out"
 kill -INT "$run"
 wait "$run"
 status=$?
