@@ -405,10 +405,15 @@ void DisplayWindow::refresh()
     m_emulation->setFullText(emulationCaption(eeprom.emulation));
     // Which table draws the page, where the display's name leaves it open.
     const QString table = codePageTable(eeprom.codePage);
-    m_codePage->setFullText(codePageCaption(eeprom.codePage) +
-                            (codePageCaption(eeprom.codePage).startsWith(table)
-                                 ? QString()
-                                 : QStringLiteral(" (%1)").arg(table)));
+    QString codePage = codePageCaption(eeprom.codePage);
+    if (!codePage.startsWith(table))
+        codePage += QStringLiteral(" (%1)").arg(table);
+    // The glass draws with the system's fonts; katakana come from a Japanese one.
+    if (table == QLatin1String("JIS X 0201") &&
+        QFontDatabase::families(QFontDatabase::Japanese).isEmpty())
+        codePage += QStringLiteral(": no Japanese font installed, katakana show as boxes "
+                                   "(fonts-ipaexfont-gothic has them)");
+    m_codePage->setFullText(codePage);
     m_inChar->setFullText(
         inCharCaption(eeprom.inChar) +
         (nationalSetDrawn(eeprom.inChar) ? QString() : QStringLiteral(" (drawn as U.S.A)")));
