@@ -113,10 +113,13 @@ private slots:
         auto w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
         const QString longest(198, 'M');
         w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
+        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupINChar, 13, {}))));
         w->show();
         const auto labels = w->findChildren<QLabel *>();
-        QLabel *upper = *std::ranges::find_if(
-            labels, [&](QLabel *label) { return label->toolTip() == '"' + longest + '"'; });
+        const auto shown = [&labels](const QString &value) {
+            return *std::ranges::find_if(labels, [&](QLabel *l) { return l->toolTip() == value; });
+        };
+        QLabel *upper = shown('"' + longest + '"');
         QVERIFY(upper->text().endsWith(QChar(0x2026)));
         QVERIFY(w->frameGeometry().width() <= w->screen()->availableGeometry().width());
 
@@ -145,7 +148,9 @@ private slots:
             {w->findChildren<QGroupBox *>().value(1), "Line and traffic"},
             {w->findChild<QPlainTextEdit *>(), "Traffic log"},
             {w->findChild<QPushButton *>(), "Factory settings"},
-            {upper, "Upper line: \"" + longest + '"'}};
+            {upper, "Upper line: \"" + longest + '"'},
+            {shown("Factory define I (drawn as U.S.A)"),
+             "Characters: Factory define I (drawn as U.S.A)"}};
         for (const auto &[widget, name] : named)
             QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
 
