@@ -2,7 +2,8 @@
 #   run_packages   build and run the two programs: all that the run command installs
 #   test_packages  everything else the test command needs (it installs both sets); the groups
 #                  it is made of are for the scripts that run one of its steps alone
-run_packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgl-dev fonts-urw-base35 xvfb)
+run_packages=(cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgl-dev fonts-urw-base35
+              fonts-ipaexfont-gothic xvfb)
 lint_packages=(clang-format clang-tidy clazy)
 # The virtual PC with its real serial driver, and the harness that reads its trace (also the
 # script tests' interpreter).

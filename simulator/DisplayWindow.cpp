@@ -157,6 +157,7 @@ DisplayEeprom settingsOf(DisplayEeprom eeprom)
 DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port, QWidget *parent)
     : QWidget(parent)
     , m_line(line)
+    , m_port(port)
     , m_eepromPath(
           QDir(dir).absoluteFilePath(QStringLiteral("poleset-display-COM%1.eeprom").arg(port)))
     , m_poleSetIni(QDir(dir).absoluteFilePath(QStringLiteral("PoleSet.ini")))
@@ -206,7 +207,8 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     m_lineState->setToolTip(QStringLiteral(
         "The speed is read from the line. Parity and data bits do not travel over a "
         "pseudo-terminal: PoleSet's are taken from the PoleSet.ini it last saved here when its "
-        "baud rate is the line's, else they are taken to be the display's own."));
+        "Port= is this COM number and its baud rate is the line's, else they are taken to be "
+        "the display's own."));
     m_linkText = QStringLiteral("%1 \u2192 %2").arg(linkName, line.slavePath());
 
     m_log = new QPlainTextEdit;
@@ -268,6 +270,18 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     m_pollTimer.setInterval(PollMs);
     connect(&m_pollTimer, &QTimer::timeout, this, &DisplayWindow::pollLine);
     m_pollTimer.start();
+    m_holdTimer.setSingleShot(true);
+    m_holdTimer.setInterval(HoldMs);
+    connect(&m_holdTimer, &QTimer::timeout, this, [this] {
+        // PoleSet saved no settings file after the change (--apply never does): it follows.
+        m_followed = listeningFormat(m_decoder.eeprom());
+        note(QStringLiteral("PoleSet.ini not saved within %1 s: PoleSet taken to have followed "
+                            "to %2")
+                 .arg(HoldMs / 1000)
+                 .arg(formatText(*m_followed).section(QLatin1Char(' '), 1)),
+             false);
+        endHold();
+    });
 
     pollLine();
     refresh();
@@ -334,20 +348,41 @@ void DisplayWindow::receive(const QByteArray &bytes)
     // Read the line now rather than at the next poll: PoleSet sets it right before it writes.
     pollLine();
     m_farEndOpen = true; // whatever the line says, something writes to it
-    m_decoder.setLine(poleSetLine());
-    const int communication = m_decoder.eeprom().communication;
-    m_decoder.feed(bytes);
-    const QStringList log = m_decoder.takeLog();
-    // PoleSet follows a new format at once when told to and saves its settings after the
-    // closing frame; until then, take it to have followed.
-    if (m_decoder.eeprom().communication != communication &&
-        !log.filter(QStringLiteral("set-up: Communication")).isEmpty()) {
-        m_followed = listeningFormat(m_decoder.eeprom());
+    m_pending.append({bytes, m_lineSpeed});
+    pump();
+    m_quietTimer.start();
+}
+
+void DisplayWindow::pump()
+{
+    while (!m_holdTimer.isActive() && !m_pending.isEmpty()) {
+        auto &[bytes, speed] = m_pending.first();
+        m_decoder.setLine(poleSetLine(speed));
+        const LineFormat before = listeningFormat(m_decoder.eeprom());
+        bytes.remove(0, m_decoder.feedUntilNewFormat(bytes));
+        if (bytes.isEmpty())
+            m_pending.removeFirst();
+        const LineFormat after = listeningFormat(m_decoder.eeprom());
+        if (after.parity == before.parity && after.dataBits == before.dataBits)
+            continue;
+        // The display has just changed its format.
+        m_decoder.flush();
+        appendLog(m_decoder.takeLog());
+        note(QStringLiteral("the display now listens at %1: what follows waits until PoleSet "
+                            "saves PoleSet.ini, which tells whether PoleSet followed")
+                 .arg(formatText(listeningFormat(m_decoder.eeprom())).section(QLatin1Char(' '), 1)),
+             false);
+        m_holdTimer.start();
     }
-    appendLog(log);
+    appendLog(m_decoder.takeLog());
     keepEeprom();
     refresh();
-    m_quietTimer.start();
+}
+
+void DisplayWindow::endHold()
+{
+    m_holdTimer.stop();
+    pump();
 }
 
 void DisplayWindow::note(const QString &text, bool warning)
@@ -379,6 +414,8 @@ void DisplayWindow::quiet()
 void DisplayWindow::pollLine()
 {
     readPoleSetFormat();
+    if (!m_holdTimer.isActive() && !m_pending.isEmpty())
+        pump();
     const int speed = m_line.lineSpeed();
     const bool open = m_line.farEndOpen();
     if (speed != m_lineSpeed || open != m_farEndOpen) {
@@ -396,19 +433,31 @@ void DisplayWindow::readPoleSetFormat()
         return;
     m_iniStamp = stamp;
     m_iniSize = ini.exists() ? ini.size() : 0;
-    // A missing or unreadable file leaves PoleSet at its defaults, as it does PoleSet.
+    // A missing or unreadable file leaves PoleSet at its defaults, as it does PoleSet. A file
+    // for another port belongs to another PoleSet: it says nothing about this line.
     Define settings;
     ReadSettingsFile(m_poleSetIni, settings);
-    m_saved = {settings.ComBaud, "NEO"[qBound(0, settings.ComParity, 2)], settings.ComBitLen};
+    m_saved.reset();
+    if (settings.ComPort == m_port)
+        m_saved = {settings.ComBaud, "NEO"[qBound(0, settings.ComParity, 2)], settings.ComBitLen};
+    if (!m_saved)
+        return refresh();
     m_followed.reset();
+    if (m_holdTimer.isActive()) {
+        note(QStringLiteral("PoleSet.ini saved: PoleSet at %1")
+                 .arg(formatText(*m_saved).section(QLatin1Char(' '), 1)),
+             false);
+        // Fed by pollLine, so that no feed runs inside another.
+        m_holdTimer.stop();
+    }
     refresh();
 }
 
-LineFormat DisplayWindow::poleSetLine() const
+LineFormat DisplayWindow::poleSetLine(int speed) const
 {
     LineFormat line = m_followed.value_or(
-        m_saved.bps == m_lineSpeed ? m_saved : listeningFormat(m_decoder.eeprom()));
-    line.bps = m_lineSpeed;
+        m_saved && m_saved->bps == speed ? *m_saved : listeningFormat(m_decoder.eeprom()));
+    line.bps = speed;
     return line;
 }
 
@@ -458,8 +507,8 @@ QString DisplayWindow::messageText(const QByteArray &bytes) const
 void DisplayWindow::refresh()
 {
     // A closed port keeps the last format: Qt puts back the line's earlier settings on close.
-    if (m_farEndOpen)
-        m_decoder.setLine(poleSetLine());
+    if (m_farEndOpen && m_pending.isEmpty())
+        m_decoder.setLine(poleSetLine(m_lineSpeed));
     std::array<QString, VfdPanel::Rows> lines;
     for (int row = 0; row < VfdPanel::Rows; ++row) {
         const QByteArray bytes = m_decoder.lineBytes(row);
@@ -479,10 +528,20 @@ void DisplayWindow::refresh()
 
     const DisplayEeprom &eeprom = m_decoder.eeprom();
     m_emulation->setFullText(emulationCaption(eeprom.emulation));
-    m_codePage->setFullText(
-        codePageCaption(eeprom.codePage) +
-        (codePageDrawn(eeprom.codePage) ? QString() : QStringLiteral(" (drawn as PC437)")));
-    m_inChar->setFullText(inCharCaption(eeprom.inChar));
+    // Which table draws the page, where the display's name leaves it open.
+    const QString table = codePageTable(eeprom.codePage);
+    QString codePage = codePageCaption(eeprom.codePage);
+    if (!codePage.startsWith(table))
+        codePage += QStringLiteral(" (%1)").arg(table);
+    // The glass draws with the system's fonts; katakana come from a Japanese one.
+    if (table == QLatin1String("JIS X 0201") &&
+        QFontDatabase::families(QFontDatabase::Japanese).isEmpty())
+        codePage += QStringLiteral(": no Japanese font installed, katakana show as boxes "
+                                   "(fonts-ipaexfont-gothic has them)");
+    m_codePage->setFullText(codePage);
+    m_inChar->setFullText(
+        inCharCaption(eeprom.inChar) +
+        (nationalSetDrawn(eeprom.inChar) ? QString() : QStringLiteral(" (drawn as U.S.A)")));
     m_communication->setFullText(communicationCaption(eeprom.communication));
     m_baud->setFullText(baudCaption(eeprom.baud));
     m_upperLine->setFullText(messageText(eeprom.upperLine));
@@ -493,7 +552,7 @@ void DisplayWindow::refresh()
     const QString link = m_linkText.toHtmlEscaped();
     // PoleSet's parity and data bits are shown only when known, not when taken as the display's.
     QString poleSet = formatText(m_decoder.line());
-    if (!m_followed && m_saved.bps != m_lineSpeed)
+    if (!m_followed && !(m_saved && m_saved->bps == m_lineSpeed))
         poleSet = poleSet.section(QLatin1Char(' '), 0, 0);
     if (!m_farEndOpen) {
         state = QStringLiteral("%1: PoleSet's port is closed").arg(link);

@@ -3,10 +3,12 @@
 #include "DisplayDecoder.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QTimer>
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 class ElidedLabel;
 class PseudoTerminal;
@@ -21,17 +23,20 @@ class VfdPanel;
 // the caller's.
 //
 // The line's speed is read from the pseudo-terminal. Parity and data bits do not travel over
-// one, so PoleSet's are guessed: after the display takes a new Communication setting, PoleSet
-// is taken to follow it until its PoleSet.ini in the same directory is written again (a Send
-// always ends so); otherwise they are that file's when its baud rate is the line's (the file
-// holds the port PoleSet last sent with), and the display's own when not (--apply's --line,
-// or an Interface Set change not yet saved).
+// one, so PoleSet's are inferred: from the PoleSet.ini in the same directory when its Port= is
+// this display's COM number and its baud rate is the line's (the file holds the port PoleSet
+// last sent with), else they are taken to be the display's own (--apply's --line, another
+// port's file, an Interface Set change not yet saved). Whether PoleSet followed a new
+// Communication setting shows only in the file it saves after the closing frame, so what
+// arrives after the display changed its format is held until that file is saved (at most
+// HoldMs; then PoleSet is taken to have followed, as --apply does, until the file changes).
 class DisplayWindow : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int LogLines = 500;
+    static constexpr int HoldMs = 6000;
 
     DisplayWindow(PseudoTerminal &line, const QString &dir, int port, QWidget *parent = nullptr);
 
@@ -62,13 +67,16 @@ public:
 private:
     void quiet();
     void readPoleSetFormat();
-    LineFormat poleSetLine() const;
+    LineFormat poleSetLine(int speed) const;
+    void pump();
+    void endHold();
     void appendLog(const QStringList &lines);
     void keepEeprom();
     void refresh();
     QString messageText(const QByteArray &bytes) const;
 
     PseudoTerminal &m_line;
+    int m_port;
     QString m_eepromPath;
     QString m_poleSetIni;
     DisplayDecoder m_decoder;
@@ -91,11 +99,14 @@ private:
     QPlainTextEdit *m_log;
     QTimer m_quietTimer;
     QTimer m_pollTimer;
+    QTimer m_holdTimer;
+    // Bytes not yet fed, each with the line speed they arrived at.
+    QList<std::pair<QByteArray, int>> m_pending;
     int m_lineSpeed = 0;
     bool m_farEndOpen = false;
-    // PoleSet's line as its PoleSet.ini has it, and the file's stamp; the format PoleSet is
-    // taken to have followed since.
-    LineFormat m_saved;
+    // PoleSet's line as its PoleSet.ini has it (when the file is for this port), and the file's
+    // stamp; the format PoleSet is taken to have followed since.
+    std::optional<LineFormat> m_saved;
     std::optional<LineFormat> m_followed;
     QDateTime m_iniStamp;
     qint64 m_iniSize = -1;

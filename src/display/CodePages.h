@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QChar>
+#include <QString>
 
-// The display's character sets as far as this program draws them: PC437 and Windows code
-// (Windows-1252). Code page numbers are PoleSet's list indexes.
+// What the display's glass shows for a byte: the code page chosen by its set-up command 'T'
+// (upper half) and the national character set chosen by 'S' (twelve code points of the lower
+// half). Numbers are the set-up codes less '0'.
 
-inline constexpr int CodePagePC437 = 0;
-inline constexpr int CodePageWindows = 9;
+inline constexpr int CodePageCount = 10;
+inline constexpr int NationalSetCount = 16;
 
-// True for the code pages drawn with their own table; the others are drawn as PC437.
-bool codePageDrawn(int codePage);
+// The character table a code page is drawn from ("PC852" for the display's "Slavonic").
+QString codePageTable(int codePage);
 
-// The character a byte shows in a code page. Bytes below 0x20 and codes the page leaves
-// undefined show as a blank cell.
-QChar codePageChar(int codePage, unsigned char byte);
+// False for the national sets that are drawn as U.S.A. (those outside the standard table, the
+// factory and user defined ones).
+bool nationalSetDrawn(int nationalSet);
+
+// The character a byte shows. Bytes below 0x20 and codes a page leaves undefined show blank.
+QChar displayChar(int codePage, int nationalSet, unsigned char byte);

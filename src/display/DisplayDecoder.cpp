@@ -1,9 +1,10 @@
 #include "DisplayDecoder.h"
 
 #include "CodePages.h"
-#include "Define.h"
-#include "SetupLists.h"
 
+#include <QLocale>
+
+#include <array>
 #include <utility>
 
 namespace {
@@ -22,10 +23,44 @@ constexpr unsigned char Can = 0x18;
 constexpr unsigned char Esc = 0x1B;
 constexpr unsigned char Us = 0x1F;
 
-// PoleSet's list entries without their leading blanks; empty outside the list.
-QString caption(const QStringList &items, int index)
+// What each value of a set-up command means to the display, in the order of its codes. Written
+// from the display's own description, not taken from PoleSet: a sender whose tables went wrong
+// is caught here, not mirrored.
+constexpr std::array<const char *, NationalSetCount> InChars = {"U.S.A",
+                                                                "France",
+                                                                "Germany",
+                                                                "U.K",
+                                                                "Denmark I",
+                                                                "Sweden",
+                                                                "Italy",
+                                                                "Spain",
+                                                                "Japan",
+                                                                "Norway",
+                                                                "Denmark II",
+                                                                "Slavonic",
+                                                                "Russia",
+                                                                "Factory define I",
+                                                                "Factory define II",
+                                                                "User define"};
+constexpr std::array<const char *, CodePageCount> CodePageNames = {"PC437(USA,Std-EUR)",
+                                                                   "Katakana for Japan",
+                                                                   "PC850(Multilingual)",
+                                                                   "PC860(Portuguese)",
+                                                                   "PC863(Canadian-Fr)",
+                                                                   "PC865(Nordic)",
+                                                                   "Slavonic",
+                                                                   "Russia",
+                                                                   "PC858(Euro)",
+                                                                   "Windows code"};
+constexpr std::array<const char *, 2> Emulations = {"T3150-LC", "ESC/POS"};
+// 'P' '1'..'6': parity, then data bits; one stop bit always.
+constexpr std::array<LineFormat, 6> Communications = {
+    {{0, 'N', 8}, {0, 'N', 7}, {0, 'E', 8}, {0, 'E', 7}, {0, 'O', 8}, {0, 'O', 7}}};
+constexpr std::array<int, 8> BaudRates = {9600, 4800, 2400, 1200, 600, 300, 38400, 19200};
+
+template<std::size_t N> QString caption(const std::array<const char *, N> &names, int index)
 {
-    return items.value(index).trimmed();
+    return index >= 0 && index < int(N) ? QString::fromLatin1(names[index]) : QString();
 }
 
 QString hex(QByteArrayView bytes)
@@ -49,41 +84,45 @@ unsigned char strayGlyph(unsigned char byte)
 
 QString inCharCaption(int index)
 {
-    return caption(INChrItems, index);
+    return caption(InChars, index);
 }
 
 QString codePageCaption(int index)
 {
-    return caption(CodePageItems, index);
+    return caption(CodePageNames, index);
 }
 
 QString emulationCaption(int index)
 {
-    return caption(EmulationItems, index);
+    return caption(Emulations, index);
 }
 
 QString communicationCaption(int index)
 {
-    return caption(CommunicationItems, index);
+    if (index < 0 || index >= int(Communications.size()))
+        return {};
+    const LineFormat &format = Communications[index];
+    return QStringLiteral("%1-%2-1").arg(QLatin1Char(format.parity)).arg(format.dataBits);
 }
 
 QString baudCaption(int index)
 {
-    return caption(BaudItems, index);
+    if (index < 0 || index >= int(BaudRates.size()))
+        return {};
+    return QLocale(QLocale::English).toString(BaudRates[index]) + QStringLiteral("bps");
 }
 
 LineFormat listeningFormat(const DisplayEeprom &eeprom)
 {
-    const int communication = qBound(0, eeprom.communication, 5);
-    return {DspBaudRates[qBound(0, eeprom.baud, 7)], "NEO"[communication / 2],
-            communication % 2 ? 7 : 8};
+    LineFormat format = Communications[qBound(0, eeprom.communication, 5)];
+    format.bps = BaudRates[qBound(0, eeprom.baud, 7)];
+    return format;
 }
 
 QString formatText(const LineFormat &format)
 {
-    const int index = dspBaudIndexOf(format.bps);
-    return (index >= 0 ? baudCaption(index) : QStringLiteral("%1bps").arg(format.bps)) +
-           QStringLiteral(" %1-%2-1").arg(QLatin1Char(format.parity)).arg(format.dataBits);
+    return QLocale(QLocale::English).toString(format.bps) +
+           QStringLiteral("bps %1-%2-1").arg(QLatin1Char(format.parity)).arg(format.dataBits);
 }
 
 DisplayDecoder::DisplayDecoder()
@@ -96,7 +135,7 @@ void DisplayDecoder::setEeprom(const DisplayEeprom &eeprom)
     flush();
     m_eeprom = eeprom;
     clearScreen();
-    m_mode = Mode::Overwrite;
+    overwriteBoth();
     m_state = State::Text;
     m_ffPending = false;
     m_frame.clear();
@@ -114,6 +153,18 @@ void DisplayDecoder::feed(QByteArrayView bytes)
 {
     for (const char byte : bytes)
         feedByte(static_cast<unsigned char>(byte));
+}
+
+qsizetype DisplayDecoder::feedUntilNewFormat(QByteArrayView bytes)
+{
+    const LineFormat before = listeningFormat(m_eeprom);
+    for (qsizetype n = 0; n < bytes.size(); ++n) {
+        feedByte(static_cast<unsigned char>(bytes[n]));
+        const LineFormat now = listeningFormat(m_eeprom);
+        if (now.parity != before.parity || now.dataBits != before.dataBits)
+            return n + 1;
+    }
+    return bytes.size();
 }
 
 void DisplayDecoder::flush()
@@ -153,7 +204,7 @@ QString DisplayDecoder::lineText(int row) const
 
 QChar DisplayDecoder::charOf(unsigned char byte) const
 {
-    return codePageChar(m_eeprom.codePage, byte);
+    return displayChar(m_eeprom.codePage, m_eeprom.inChar, byte);
 }
 
 void DisplayDecoder::feedByte(unsigned char byte)
@@ -267,7 +318,7 @@ void DisplayDecoder::escByte(unsigned char byte)
     switch (byte) {
     case '@':
         clearScreen();
-        m_mode = Mode::Overwrite;
+        overwriteBoth();
         log(QStringLiteral("ESC @ initialise"));
         return;
     case Dc1:
@@ -362,44 +413,40 @@ void DisplayDecoder::finishFrame()
 
 bool DisplayDecoder::setupItem(char letter, unsigned char code)
 {
-    const int index = code - (letter == 'P' ? '1' : '0');
-    switch (letter) {
-    case 'S':
-        if (index < 0 || index > 15)
+    struct ListCommand
+    {
+        char letter;
+        char first; // the code of value 0
+        int count;
+        int DisplayEeprom::*value;
+        const char *name;
+        QString (*caption)(int);
+    };
+    static constexpr ListCommand Commands[] = {
+        {'S', '0', NationalSetCount, &DisplayEeprom::inChar, "International Character",
+         inCharCaption},
+        {'T', '0', CodePageCount, &DisplayEeprom::codePage, "Code Page", codePageCaption},
+        {'C', '0', int(Emulations.size()), &DisplayEeprom::emulation, "Command Emulation",
+         emulationCaption},
+        {'P', '1', int(Communications.size()), &DisplayEeprom::communication, "Communication",
+         communicationCaption},
+        {'B', '0', int(BaudRates.size()), &DisplayEeprom::baud, "Baud rate", baudCaption}};
+    for (const ListCommand &command : Commands) {
+        if (command.letter != letter)
+            continue;
+        const int index = code - command.first;
+        if (index < 0 || index >= command.count)
             return false;
-        m_eeprom.inChar = index;
-        log(QStringLiteral("set-up: International Character ") + inCharCaption(index));
+        m_eeprom.*command.value = index;
+        log(QStringLiteral("set-up: %1 %2")
+                .arg(QLatin1String(command.name), command.caption(index)));
+        if (letter == 'S' && !nationalSetDrawn(index))
+            log(QStringLiteral("international character set %1 is not drawn here: characters "
+                               "shown as U.S.A")
+                    .arg(inCharCaption(index)));
         return true;
-    case 'T':
-        if (index < 0 || index > 9)
-            return false;
-        m_eeprom.codePage = index;
-        log(QStringLiteral("set-up: Code Page ") + codePageCaption(index));
-        if (!codePageDrawn(index))
-            log(QStringLiteral("code page %1 is not drawn here: characters shown as PC437")
-                    .arg(codePageCaption(index)));
-        return true;
-    case 'C':
-        if (index < 0 || index > 1)
-            return false;
-        m_eeprom.emulation = index;
-        log(QStringLiteral("set-up: Command Emulation ") + emulationCaption(index));
-        return true;
-    case 'P':
-        if (index < 0 || index > 5)
-            return false;
-        m_eeprom.communication = index;
-        log(QStringLiteral("set-up: Communication ") + communicationCaption(index));
-        return true;
-    case 'B':
-        if (index < 0 || index > 7)
-            return false;
-        m_eeprom.baud = index;
-        log(QStringLiteral("set-up: Baud rate ") + baudCaption(index));
-        return true;
-    default:
-        return false;
     }
+    return false;
 }
 
 void DisplayDecoder::abandonFrame()
@@ -466,18 +513,20 @@ void DisplayDecoder::logUnknown(QByteArrayView bytes)
 
 void DisplayDecoder::setMode(Mode mode, int emulation, const QString &what)
 {
+    const QString line =
+        m_row == 0 ? QStringLiteral(", upper line") : QStringLiteral(", lower line");
     if (m_eeprom.emulation != emulation) {
-        log(what + QStringLiteral(" ignored: the display is set to ") +
+        log(what + line + QStringLiteral(" ignored: the display is set to ") +
             emulationCaption(m_eeprom.emulation));
         return;
     }
-    m_mode = mode;
+    m_mode[m_row] = mode;
     // Leaving scroll mode with the cursor past a line's end: wrap as overwrite does.
-    if (m_column >= Columns) {
+    if (m_column >= Columns && mode == Mode::Overwrite) {
         m_column = 0;
         m_row = (m_row + 1) % Rows;
     }
-    log(what);
+    log(what + line);
 }
 
 void DisplayDecoder::putChar(unsigned char byte)
@@ -489,7 +538,7 @@ void DisplayDecoder::putChar(unsigned char byte)
         return;
     }
     line[m_column] = char(byte);
-    if (++m_column < Columns || m_mode == Mode::Scroll)
+    if (++m_column < Columns || m_mode[m_row] == Mode::Scroll)
         return;
     // Overwrite mode wraps to the start of the next line, from the bottom one to the top.
     m_column = 0;

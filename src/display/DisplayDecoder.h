@@ -7,14 +7,15 @@
 
 #include <array>
 
-// What the display keeps in its EEPROM, numbered like PoleSet's lists.
+// What the display keeps in its EEPROM, each value numbered as its set-up command counts it
+// (the code byte less '0', less '1' for the communication format).
 struct DisplayEeprom
 {
     int emulation = 0;     // 0 native, 1 ESC/POS
     int codePage = 0;      // 0..9
     int inChar = 0;        // 0..15
     int communication = 0; // 0..5: N-8-1, N-7-1, E-8-1, E-7-1, O-8-1, O-7-1
-    int baud = 0;          // 0..7, in DspBaudRates order
+    int baud = 0;          // 0..7: 9600, 4800, 2400, 1200, 600, 300, 38400, 19200
     QByteArray upperLine;  // demo messages, as the display's own bytes
     QByteArray lowerLine;
     bool demoMode = false;
@@ -37,7 +38,7 @@ LineFormat listeningFormat(const DisplayEeprom &eeprom);
 // "19,200bps E-8-1".
 QString formatText(const LineFormat &format);
 
-// PoleSet's list entries without their leading blanks; empty outside the list.
+// The display's names of its settings ("Germany", "19,200bps"); empty outside the range.
 QString inCharCaption(int index);
 QString codePageCaption(int index);
 QString emulationCaption(int index);
@@ -59,7 +60,9 @@ QString baudCaption(int index);
 //
 // The mode commands of the emulation the display is not set to are ignored (and logged so), as
 // the real display would: a mismatch between PoleSet's emulation and the display's shows up.
-// Scroll mode is horizontal: a text that runs past the end of a line moves that line left.
+// Each line has its own mode, set by a mode command given while the cursor is on it (VT, then
+// the command, for the upper line; LF, then the command, for the lower). Scroll mode is
+// horizontal: a text that runs past the end of a line moves that line left.
 //
 // The display hears only bytes sent in its own format. While the line's format (setLine)
 // differs from the one in its EEPROM, every byte is noise: a stray glyph on the glass, logged
@@ -83,6 +86,9 @@ public:
     bool hearsLine() const { return m_line == listeningFormat(m_eeprom); }
 
     void feed(QByteArrayView bytes);
+    // Feeds bytes up to and including the first that changes the format the display listens at
+    // (a Communication set-up, or clearing the whole EEPROM); the number of bytes taken.
+    qsizetype feedUntilNewFormat(QByteArrayView bytes);
     // Writes out what is held back for the next byte: a text run, a burst of noise, and a FF
     // that might have led a set-up frame. Call it when the line goes quiet; feeding and flushing in
     // any rhythm gives the same state and the same log.
@@ -91,7 +97,7 @@ public:
     QStringList takeLog();
 
     const DisplayEeprom &eeprom() const { return m_eeprom; }
-    Mode mode() const { return m_mode; }
+    Mode mode(int row) const { return m_mode[row == 1 ? 1 : 0]; }
     int cursorRow() const { return m_row; }
     // Columns after the end of a full line in scroll mode: the next character moves the line
     // left first.
@@ -123,6 +129,7 @@ private:
     void log(const QString &line) { m_log << line; }
     void logUnknown(QByteArrayView bytes);
     void setMode(Mode mode, int emulation, const QString &what);
+    void overwriteBoth() { m_mode.fill(Mode::Overwrite); }
 
     void putChar(unsigned char byte);
     void lineFeed();
@@ -133,7 +140,7 @@ private:
     std::array<QByteArray, Rows> m_screen;
     int m_row = 0;
     int m_column = 0;
-    Mode m_mode = Mode::Overwrite;
+    std::array<Mode, Rows> m_mode = {Mode::Overwrite, Mode::Overwrite};
 
     State m_state = State::Text;
     bool m_ffPending = false; // FF seen; a frame may follow

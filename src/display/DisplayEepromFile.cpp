@@ -3,7 +3,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -90,13 +98,16 @@ bool decodeEeprom(const QByteArray &text, DisplayEeprom *eeprom, QString *why)
 
 bool loadEeprom(const QString &path, DisplayEeprom *eeprom, QString *why)
 {
+    // The file's own entry, not what a link there points to: a link is not followed out of the
+    // folder, neither to read nor to write.
     const QFileInfo info(path);
-    if (!info.exists()) {
+    if (!info.exists() && !info.isSymLink()) {
         *why = QStringLiteral("no such file");
         return false;
     }
-    if (!info.isFile()) {
-        *why = QStringLiteral("not a regular file");
+    if (info.isSymLink() || !info.isFile()) {
+        *why = info.isSymLink() ? QStringLiteral("a symbolic link, not followed")
+                                : QStringLiteral("not a regular file");
         return false;
     }
     QFile file(path);
@@ -113,14 +124,32 @@ bool loadEeprom(const QString &path, DisplayEeprom *eeprom, QString *why)
 
 bool saveEeprom(const QString &path, const DisplayEeprom &eeprom, QString *why)
 {
+    // A directory or device in its place is left alone; a regular file or a symbolic link is
+    // replaced in one step by a new file written beside it (QSaveFile would write through a
+    // link to its target).
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
+    if (info.exists() && !info.isSymLink() && !info.isFile()) {
         *why = QStringLiteral("not a regular file");
         return false;
     }
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(encodeEeprom(eeprom)) >= 0 && file.commit())
-        return true;
-    *why = file.errorString();
-    return false;
+    QTemporaryFile file(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                        QStringLiteral(".XXXXXX"));
+    if (!file.open() || file.write(encodeEeprom(eeprom)) < 0 || !file.flush() ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                             QFileDevice::ReadGroup | QFileDevice::ReadOther)) {
+        *why = file.errorString();
+        return false;
+    }
+#ifdef Q_OS_UNIX
+    // On disk before it takes the old file's place, so a crash leaves one whole file or the other.
+    ::fsync(file.handle());
+#endif
+    file.close();
+    if (std::rename(QFile::encodeName(file.fileName()).constData(),
+                    QFile::encodeName(info.absoluteFilePath()).constData()) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    file.setAutoRemove(false);
+    return true;
 }

@@ -15,10 +15,11 @@ QByteArray encodeEeprom(const DisplayEeprom &eeprom);
 // file of ours (every key once, every value in range). *eeprom is left alone then.
 bool decodeEeprom(const QByteArray &text, DisplayEeprom *eeprom, QString *why);
 
-// decodeEeprom of the file at `path`: false for a file that is missing, not a regular file,
-// unreadable or not ours, the reason in *why.
+// decodeEeprom of the file at `path`: false for a file that is missing, a symbolic link, not a
+// regular file, unreadable or not ours, the reason in *why.
 bool loadEeprom(const QString &path, DisplayEeprom *eeprom, QString *why);
 
-// Replaces the file as a whole; false with the reason in *why. Something other than a regular
-// file in its place is never written.
+// Replaces the file as a whole, atomically, by a file written in its own folder; a symbolic link
+// in its place is replaced, not followed. False with the reason in *why; a directory or device
+// in its place is left alone.
 bool saveEeprom(const QString &path, const DisplayEeprom &eeprom, QString *why);

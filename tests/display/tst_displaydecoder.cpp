@@ -2,6 +2,7 @@
 #include "DisplayScripts.h"
 #include "SerialLink.h"
 #include "SetupCommands.h"
+#include "SetupLists.h"
 
 #include <QtTest>
 
@@ -36,15 +37,15 @@ QStringList run(DisplayDecoder &decoder, const QByteArray &bytes)
 }
 
 // The EEPROM as "emulation codePage inChar communication baud upper|lower", then the glass as
-// "top|bottom row,column" and O(verwrite) or S(croll).
+// "top|bottom row,column" and each line's O(verwrite) or S(croll).
 QString state(const DisplayDecoder &d)
 {
     const DisplayEeprom &e = d.eeprom();
+    const auto mode = [&d](int row) { return "OS"[d.mode(row) == DisplayDecoder::Mode::Scroll]; };
     return QString::asprintf("%d %d %d %d %d %s|%s / ", e.emulation, e.codePage, e.inChar,
                              e.communication, e.baud, e.upperLine.data(), e.lowerLine.data()) +
            d.lineText(0) + '|' + d.lineText(1) +
-           QString::asprintf(" %d,%d %c", d.cursorRow(), d.cursorColumn(),
-                             "OS"[d.mode() == DisplayDecoder::Mode::Scroll]);
+           QString::asprintf(" %d,%d %c%c", d.cursorRow(), d.cursorColumn(), mode(0), mode(1));
 }
 
 } // namespace
@@ -61,7 +62,7 @@ private slots:
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<QString>("after");
         const auto row = [](const QString &name, const QByteArray &bytes, const QStringList &log,
-                            const QString &shown = "| 0,0 O",
+                            const QString &shown = "| 0,0 OO",
                             const QString &eeprom = "1 0 0 0 7 UP|LOW") {
             QTest::newRow(qPrintable(name)) << bytes << log << eeprom + " / " + shown;
         };
@@ -71,32 +72,35 @@ private slots:
                 setupBytes(SetupEmulation, 0) + setupBytes(SetupUpperLine, 0, "") +
                 setupBytes(SetupLowerLine, 0, "ABC") + setupBytes(SetupBaud, 7) +
                 setupBytes(SetupCommunication, 5),
-            {"set-up: International Character User define", "set-up: Code Page PC850(Multilingual)",
-             "code page PC850(Multilingual) is not drawn here: characters shown as PC437",
-             "set-up: Command Emulation T3150-LC", "set-up: Upper line \"\"",
-             "set-up: Lower line \"ABC\"", "set-up: Baud rate 19,200bps",
+            {"set-up: International Character User define",
+             "international character set User define is not drawn here: characters shown as "
+             "U.S.A",
+             "set-up: Code Page PC850(Multilingual)", "set-up: Command Emulation T3150-LC",
+             "set-up: Upper line \"\"", "set-up: Lower line \"ABC\"", "set-up: Baud rate 19,200bps",
              "set-up: Communication O-7-1"},
-            "| 0,0 O", "0 2 15 5 7 |ABC");
+            "| 0,0 OO", "0 2 15 5 7 |ABC");
         // The stored messages show until text reaches the glass; a set-up frame's FF does not.
         row("demo, closing, farewell",
             raw(runDemoTexts()) + framed(DemoCommand()) + framed(ClosingFrame()) +
                 framed("1B40456E64206F66205365742121"),
             {"FF clear", "text: Demo....", "FF clear", "demo mode on", "set-up closed: Ready!",
              "farewell: End of Set!!"},
-            "UP|LOW 0,0 O");
-        const QString native = "scroll mode (native) ignored: the display is set to ESC/POS";
+            "UP|LOW 0,0 OO");
+        const QString native =
+            "scroll mode (native), %1 line ignored: the display is set to ESC/POS";
         row("ESC @, native ignored",
             raw(scrollScript(1), 1) + "HI" + raw(initScript()) + raw(scrollScript(0), 1),
-            {"VT home", "scroll mode (ESC/POS)", "LF", "scroll mode (ESC/POS)", "text: HI",
-             "ESC @ initialise", "VT home", native, "LF", native},
-            "| 1,0 O");
+            {"VT home", "scroll mode (ESC/POS), upper line", "LF",
+             "scroll mode (ESC/POS), lower line", "text: HI", "ESC @ initialise", "VT home",
+             native.arg("upper"), "LF", native.arg("lower")},
+            "| 1,0 OO");
         // A control byte after ESC or US starts something of its own; a FF before a STX
         // without ENQ was plain text after all.
         row("unknown bytes", QByteArray::fromHex("41 08 42 1B 78 1B 20 1F 7A 1F 05 1B 0C 02 41"),
             {"text: A", "unknown: 08", "text: B", "unknown: 1B 78", "unknown: 1B 20",
              "unknown: 1F 7A", "unknown: 1F", "unknown: 05", "unknown: 1B", "FF clear",
              "unknown: 02", "text: A"},
-            "A| 0,1 O");
+            "A| 0,1 OO");
         // A frame cut by the next is dropped, and the payload is bounded: what follows the bound
         // is read afresh and the next frame seen. Then both messages are cleared.
         const QByteArray junk(10000, 'A');
@@ -110,13 +114,7 @@ private slots:
              "text: " + QByteArray(10000 - 257, 'A'), "set-up: Code Page Windows code", "FF clear",
              "text: OK", "unknown set-up frame: 0C 02 05 50 37 03",
              "reset: Clear upper line data message", "reset: Clear lower line data message"},
-            "| 0,0 O", "1 9 0 0 7 |");
-        row("page 0x80 PC437", raw(testPrintScript(), 11), {}, "ÇüéâäàåçêëèïîìÄÅ| 0,16 O");
-        row("page 0x80 Windows",
-            setupBytes(SetupCodePage, 0) + setupBytes(SetupCodePage, 9) + "\f\x80 \x8a\r\nC",
-            {"set-up: Code Page PC437(USA,Std-EUR)", "set-up: Code Page Windows code", "FF clear",
-             "text: € Š", "CR", "LF", "text: C"},
-            "€ Š|C 1,1 O", "1 9 0 0 7 UP|LOW");
+            "| 0,0 OO", "1 9 0 0 7 |");
         // Scroll mode is horizontal in both emulations: a line too long moves left, the other
         // line stays; LF goes on at the other line's start.
         const QByteArray full = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcd";
@@ -124,15 +122,21 @@ private slots:
             row(QStringLiteral("scroll %1").arg(emulation),
                 setupBytes(SetupEmulation, emulation) + raw(scrollScript(emulation)) + "\r\n" +
                     full + "\nX",
-                {}, "Xcroll|KLMNOPQRSTUVWXYZabcd 0,1 S",
+                {}, "Xcroll|KLMNOPQRSTUVWXYZabcd 0,1 SS",
                 QStringLiteral("%1 0 0 0 7 UP|LOW").arg(emulation));
+        // Each line keeps its own mode: the command after VT sets the upper line's, after LF the
+        // lower's. A full line in overwrite mode wraps on to the other line.
+        row("upper line scrolls", raw(scrollScript(1)).left(3) + '\n' + full + "\nX", {},
+            "KLMNOPQRSTUVWXYZabcd|X123456789ABCDEFGHIJ 1,1 SO");
+        row("lower line scrolls", raw(scrollScript(1)).mid(3) + '\v' + full, {},
+            "0123456789ABCDEFGHIJ|KLMNOPQRSTUVWXYZabcd 1,20 OS");
         // Leaving scroll mode past a line's end wraps as overwrite does.
         row("scroll, then overwrite", raw(scrollScript(1)) + '\f' + full + "\x1f\x01Y", {},
-            "KLMNOPQRSTUVWXYZabcd|Y 1,1 O");
-        row("e-mail screen", raw(testPrintScript(), 4), {}, "e-mail:|help@vantor-qs.test 1,19 O");
+            "KLMNOPQRSTUVWXYZabcd|Y 1,1 OS");
+        row("e-mail screen", raw(testPrintScript(), 4), {}, "e-mail:|help@vantor-qs.test 1,19 OO");
         // Overwrite wraps to the top, and LF from the bottom line goes up, column kept.
         row("overwrite", raw(overwriteScript(1), 1) + '\f' + full + "xy\r\nCD\nE", {},
-            "xyE3456789ABCDEFGHIJ|CDMNOPQRSTUVWXYZabcd 0,3 O");
+            "xyE3456789ABCDEFGHIJ|CDMNOPQRSTUVWXYZabcd 0,3 OO");
     }
     void decode()
     {
@@ -189,20 +193,73 @@ private slots:
 
         d.setLine(listeningFormat(d.eeprom()));
         run(d, bytes);
-        QCOMPARE(state(d), "1 0 1 0 7 | / Scroll" + QString(12, ' ') + "A| 0,19 S");
+        QCOMPARE(state(d), "1 0 1 0 7 | / Scroll" + QString(12, ' ') + "A| 0,19 SS");
     }
 
-    // Every set-up value in its list is taken, the one either side of it is not: each range as
-    // the letter, the first and the last code.
-    void setupRange()
+    // The glass after a set-up frame for a national set (the twelve code points it replaces)
+    // or a code page (a few codes of the upper half), in both emulations.
+    void glyphs_data()
     {
-        for (const char *range : {"C01", "T09", "S0?", "P16", "B07"})
-            for (char code = char(range[1] - 1); code <= range[2] + 1; ++code) {
-                DisplayDecoder d;
-                const QString payload = bytesToHexText(QByteArray(1, range[0]) + code);
-                QCOMPARE(run(d, framed(payload)).at(0).startsWith("set-up:"),
-                         code >= range[1] && code <= range[2]);
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        const QByteArray national = "#$@[\\]^`{|}~";
+        const QStringList sets = {"#$@[\\]^`{|}~", "#$à°ç§^`éùè¨", "#$§ÄÖÜ^`äöüß",  "£$@[\\]^`{|}~",
+                                  "#$@ÆØÅ^`æøå~",  "#¤ÉÄÖÅÜéäöåü", "#$@°\\é^ùàòèì", "₧$@¡Ñ¿^`¨ñ}~",
+                                  "#$@[¥]^`{|}~",  "#¤ÉÆØÅÜéæøåü", "#$ÉÆØÅÜéæøåü"};
+        for (int set = 0; set < 16; ++set)
+            QTest::newRow(qPrintable("set " + INChrItems[set].trimmed()))
+                << setupBytes(SetupINChar, set) << national << sets.value(set, national);
+        const QByteArray upper = "\x84\x9b\xa4\xb1\xd5\xe0";
+        const QStringList pages = {"ä¢ñ▒╒α", "  ､ｱﾕ",  "äøñ▒ıÓ", "ã¢ñ▒╒α", "Â¢¨▒╒α",
+                                   "äøñ▒╒α", "äŤĄ▒ŇÓ", "ДЫд▒╒р", "äøñ▒€Ó", "„›¤±Õà"};
+        for (int page = 0; page < 10; ++page)
+            QTest::newRow(qPrintable("page " + CodePageItems[page].trimmed()))
+                << setupBytes(SetupCodePage, page) << upper << pages[page];
+    }
+    void glyphs()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        for (const int emulation : {0, 1}) {
+            DisplayDecoder d;
+            run(d, setupBytes(SetupEmulation, emulation) + frame + '\f' + bytes);
+            QCOMPARE(d.lineText(0), shown);
+        }
+    }
+
+    // The display's own tables check PoleSet's: every item of PoleSet's lists is understood as
+    // what the list says, and a table one code off either way (as a wrong entry would make it)
+    // is caught: each of its frames means another item to the display, or nothing.
+    void poleSetTables_data()
+    {
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("INChar") << int(SetupINChar) << INChrItems << "International Character";
+        QTest::newRow("CodePage") << int(SetupCodePage) << CodePageItems << "Code Page";
+        QTest::newRow("Emulation") << int(SetupEmulation) << EmulationItems << "Command Emulation";
+        QTest::newRow("Communication")
+            << int(SetupCommunication) << CommunicationItems << "Communication";
+        QTest::newRow("Baud") << int(SetupBaud) << BaudItems << "Baud rate";
+    }
+    void poleSetTables()
+    {
+        QFETCH(int, item);
+        QFETCH(QStringList, items);
+        QFETCH(QString, row);
+        for (int index = 0; index < items.size(); ++index) {
+            const QString meant = "set-up: " + row + ' ' + items[index].trimmed();
+            QByteArray payload = QByteArray::fromHex(setupItemPayload(item, index, {}).toLatin1());
+            DisplayDecoder d;
+            QCOMPARE(run(d, framed(bytesToHexText(payload))).value(0), meant);
+            for (const int off : {-1, 1}) {
+                const QByteArray wrong = payload.left(1) + char(payload[1] + off);
+                QVERIFY2(run(d, framed(bytesToHexText(wrong))).value(0) != meant,
+                         qPrintable(meant));
             }
+        }
     }
 };
 

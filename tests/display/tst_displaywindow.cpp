@@ -73,6 +73,61 @@ private slots:
         QCOMPARE(why.isEmpty(), ok);
     }
 
+    // A symbolic link in the EEPROM's place is replaced by the file, never written through.
+    void eepromLink()
+    {
+        QTemporaryDir dir, outside;
+        QFile target(outside.filePath("target"));
+        QVERIFY(target.open(QIODevice::WriteOnly) && target.write("theirs") == 6);
+        target.close();
+        const QString path = dir.filePath("eeprom");
+        QVERIFY(QFile::link(target.fileName(), path));
+        QString why;
+        QVERIFY(saveEeprom(path, Sample, &why));
+        QVERIFY(!QFileInfo(path).isSymLink());
+        QVERIFY(target.open(QIODevice::ReadOnly));
+        QCOMPARE(target.readAll(), "theirs");
+        DisplayEeprom read;
+        QVERIFY(loadEeprom(path, &read, &why));
+        QCOMPARE(read, Sample);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList("eeprom"));
+    }
+
+    // With "Set Communication after Sent data" unticked PoleSet stays at its format and saves
+    // it after the closing frame: the closing frame, sent after the display switched, is heard
+    // only when the file shows that PoleSet followed. A file for another port tells nothing.
+    void followed_data()
+    {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("heard");
+        QTest::newRow("ticked") << QByteArray("Port=1\r\nParity=E\r\n") << true;
+        QTest::newRow("unticked") << QByteArray("Port=1\r\nParity=N\r\n") << false;
+        QTest::newRow("another port") << QByteArray("Port=2\r\nParity=E\r\n") << false;
+    }
+    void followed()
+    {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, heard);
+        QTemporaryDir dir;
+        TestPty pty;
+        QSerialPort port(pty.slavePath());
+        QVERIFY(pty.valid && port.open(QIODevice::WriteOnly) && port.setBaudRate(9600));
+        DisplayWindow w(pty, dir.path(), 1);
+        const auto frame = [](const QString &payload) {
+            return hexTextToBytes(SetupFrame(payload));
+        };
+        w.receive(frame(setupItemPayload(SetupCommunication, 2, {})));
+        w.receive(frame(ClosingFrame()));
+        QFile file(dir.filePath("PoleSet.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) &&
+                file.write("PoleSet   01-01-2024  00:00:00\r\n" + ini));
+        file.close();
+        w.pollLine();
+        const QString log = w.findChild<QPlainTextEdit *>()->toPlainText();
+        QCOMPARE(log.contains("set-up closed: Ready!"), heard);
+    }
+
     // The window stays within the screen with the longest message, tells a closed port from a
     // mismatch, names its parts for a screen reader, and its EEPROM outlives it.
     void window()
@@ -86,10 +141,13 @@ private slots:
         auto w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
         const QString longest(198, 'M');
         w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
+        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupINChar, 13, {}))));
         w->show();
         const auto labels = w->findChildren<QLabel *>();
-        QLabel *upper = *std::ranges::find_if(
-            labels, [&](QLabel *label) { return label->toolTip() == '"' + longest + '"'; });
+        const auto shown = [&labels](const QString &value) {
+            return *std::ranges::find_if(labels, [&](QLabel *l) { return l->toolTip() == value; });
+        };
+        QLabel *upper = shown('"' + longest + '"');
         QVERIFY(upper->text().endsWith(QChar(0x2026)));
         QVERIFY(w->frameGeometry().width() <= w->screen()->availableGeometry().width());
 
@@ -104,6 +162,11 @@ private slots:
         QVERIFY(port.open(QIODevice::WriteOnly) && port.setBaudRate(19200));
         QVERIFY(said(link + ", PoleSet at 19,200bps E-8-1: \u2716 the display listens at "
                             "9,600bps N-8-1"));
+        // Another port's file: only the speed is known.
+        QVERIFY(ini.open(QIODevice::Append) && ini.write("Port=2\r\n"));
+        ini.close();
+        QVERIFY(
+            said(link + ", PoleSet at 19,200bps: \u2716 the display listens at 9,600bps N-8-1"));
         port.close();
         QVERIFY(said(link + ": PoleSet's port is closed"));
 
@@ -113,7 +176,9 @@ private slots:
             {w->findChildren<QGroupBox *>().value(1), "Line and traffic"},
             {w->findChild<QPlainTextEdit *>(), "Traffic log"},
             {w->findChildren<QPushButton *>().value(1), "Factory settings"},
-            {upper, "Upper line: \"" + longest + '"'}};
+            {upper, "Upper line: \"" + longest + '"'},
+            {shown("Factory define I (drawn as U.S.A)"),
+             "Characters: Factory define I (drawn as U.S.A)"}};
         for (const auto &[widget, name] : named)
             QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
         // A frame, and the glass a read-only text of its two lines.
