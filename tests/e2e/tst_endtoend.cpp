@@ -1,5 +1,6 @@
 // PoleSet on a real line: the window and the port adapter over a pseudo-terminal linked as COM1,
 // in virtual time.
+#include "DlgIFSet.h"
 #include "FakeClock.h"
 #include "FakePrompter.h"
 #include "FrmMain.h"
@@ -8,6 +9,9 @@
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class TestEndToEnd : public QObject
 {
@@ -63,12 +67,16 @@ private slots:
     }
 
     // Only in the virtual PC of scripts/uart-check.sh, which reads the UART's trace: the window
-    // opens the real driver at its settings, and its demo, Stop Demo and shut-down switch RTS
-    // and DTR.
+    // over the real driver, each step after its number in the UART's scratch register.
     void realUart()
     {
         if (!QFile::exists(QStringLiteral("/mnt/job/.vmlab-job"))) // the virtual PC's job
             QSKIP("runs in the virtual PC: bash scripts/uart-check.sh");
+        const int io = ::open("/dev/port", O_RDWR); // 0x3FC modem control, 0x3FF scratch
+        QVERIFY(io >= 0);
+        const auto poke = [io](int at, char value) {
+            QCOMPARE(::pwrite(io, &value, 1, at), ssize_t(1));
+        };
         Define define;
         FakeClock clock;
         FakePrompter prompter;
@@ -76,9 +84,60 @@ private slots:
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load() && port.dsrHolding());
         clock.advance(0.5); // the link monitor finds DSR held: the farewell goes at the end
+        // Interface Set at the dialog's speed, left with Set or Cancel, then a Send.
+        const auto ifSet = [&](int baud, bool set) {
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                auto *dialog = qobject_cast<DlgIFSet *>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                poll.stop();
+                dialog->findChild<QComboBox *>(QStringLiteral("CboBaud"))->setCurrentIndex(baud);
+                set ? dialog->findChild<QPushButton *>(QStringLiteral("CmdSet"))->click()
+                    : dialog->reject();
+            });
+            poll.start(0);
+            w.MenuIFSet->trigger();
+        };
+        const auto send = [&](int step, QComboBox *list, int index, bool ticked, int ifBaud = -1) {
+            poke(0x3FF, step);
+            if (ifBaud >= 0)
+                ifSet(ifBaud, ticked);
+            if (list)
+                list->setCurrentIndex(index);
+            w.ChkSetTerm->setChecked(ticked);
+            clock.advance(0.5);
+            w.CmdSend->click();
+        };
+        QComboBox *baud = w.CboBaud, *format = w.CboCommunication, *chars = w.CboINChr;
+        send(10, nullptr, 0, true); // unlocks the panel
+        send(11, baud, 7, true);    // 19,200bps
+        send(12, baud, 0, true);
+        send(13, format, 3, true); // E-7-1
+        send(14, format, 4, true); // O-8-1
+        send(15, format, 0, true);
+        send(16, baud, 7, false);
+        send(17, format, 3, false);
+        send(18, chars, 1, true, 6);  // Interface Set 19,200bps, Set
+        send(19, chars, 2, false, 5); // Cancel
+        poke(0x3FF, 20);
         w.MenuDemo_Click();
+        send(21, baud, 0, true);
+        send(22, chars, 3, false, 6);
+        poke(0x3FF, 23);
         w.MenuStopDemo_Click();
         clock.advance(0.5);
+        // The UART's loopback bit with DTR off makes its DSR read off: the link-down look.
+        poke(0x3FF, 24);
+        char mcr = 0;
+        QCOMPARE(::pread(io, &mcr, 1, 0x3FC), ssize_t(1));
+        poke(0x3FC, 0x1A);
+        clock.advance(0.5);
+        QVERIFY(!w.CmdSend->isVisibleTo(&w) && !w.MenuTest->isEnabled());
+        poke(0x3FC, mcr);
+        clock.advance(0.5);
+        QVERIFY(w.CmdSend->isVisibleTo(&w) && w.MenuTest->isEnabled());
+        poke(0x3FF, 25);
         w.close();
         QVERIFY(prompter.boxes.empty()); // every byte's drain wait returned
     }
