@@ -70,13 +70,16 @@ class Events(unittest.TestCase):
                 self.assertEqual(uc.signature(got[rows_[1][1]]), want)
 
 
-class Checks(unittest.TestCase):
-    def test_line(self):
-        step = uc.steps(uc.events(trace((7, 1), ("line", 9600, "N", 8), *text("AB"),
-                                        ("line", 9600, "O", 8), *text("C"))))[1]
-        self.assertEqual(uc.check_line(step[:3], N8), [])
-        self.assertEqual(uc.check_line(step, N8), ["bytes went out at 9600,O,8,1, not 9600,N,8,1"])
+    def test_lines_and_pulses(self):
+        rows = trace((4, 0x09), (7, 5), ("line", 9600, "N", 8), (0, 1), (4, 0x0B), (4, 0x09),
+                     ("line", 19200, "N", 8), (0, 2), (4, 0x0B), (0, 3), (4, 0x08))
+        steady, lengths = uc.pulses(uc.steps(uc.events(rows))[5])
+        self.assertEqual(uc.signature(steady, lines=True),
+                         "10 @9600,N,8,1 [01] @19200,N,8,1 [02] 11 [03] 00")
+        self.assertEqual([round(t, 3) for t in lengths], [0.1])
 
+
+class Checks(unittest.TestCase):
     def test_apply(self):
         dry = "PC port at 9600,N,8,1\n" + "".join(
             "[%d/7] Item: 0C %02X\n[%d/7] Item, closing frame: 0C 03\n" % (n, n, n)

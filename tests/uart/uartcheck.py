@@ -27,13 +27,43 @@ THR, LCR, MCR, SCRATCH = 0, 3, 4, 7
 LCR_DLAB = 0x80  # addresses 0 and 1 are the divisor while it is set
 MCR_DTR, MCR_RTS = 0x01, 0x02
 
-# Step 1, the window over the port adapter (tst_endtoend realUart): the line it opens at with no
-# settings file, and the RTS and DTR states it goes through with the bytes sent in each: Run
-# Demo's texts, RTS off, the framed demo command; Stop Demo's RTS on and its text, the farewell
-# frame; RTS off, then DTR off. The guest's port keeps both lines at a close (-hupcl).
-WINDOW_LINE = (9600, "N", 8, 1)
-WINDOW_SIGNATURE = ("11 [0C44656D6F2E2E2E2E0C] 10 [0C0205440803] 11 [0C53746F702044454D4F21"
-                    "0C02051B40456E64206F6620536574212103] 10 00")
+def frame(payload):
+    return "0C0205%s03" % payload
+
+
+def send(at, payload, closing_at):
+    """One Send in a signature: the item frame at one line, the closing frame at another."""
+    if at == closing_at:
+        return "@%s [%s%s]" % (at, frame(payload), CLOSING)
+    return "@%s [%s] @%s [%s]" % (at, frame(payload), closing_at, CLOSING)
+
+
+# Step 1, the window over the port adapter (tst_endtoend realUart), as the sub-steps it marks:
+# what each is, and the modem-line states (DTR digit, then RTS) with the line and the bytes sent
+# in each. It opens at 9600,N,8,1 with no settings file; the guest's port keeps both lines at a
+# close (-hupcl). Short RTS pulses at a re-open are measured, not part of the signature.
+CLOSING = frame("0B5265616479" "21")
+N96, N192, E96, O96 = "9600,N,8,1", "19200,N,8,1", "9600,E,7,1", "9600,O,8,1"
+WINDOW_STEPS = {
+    10: ("the first Send", "11 " + send(N96, "4330", N96)),
+    11: ("Baud rate 19,200bps, ticked", "11 " + send(N96, "4237", N192)),
+    12: ("Baud rate 9,600bps, ticked", "11 " + send(N192, "4230", N96)),
+    13: ("Communication E-7-1, ticked", "11 " + send(N96, "5034", E96)),
+    14: ("Communication O-8-1, ticked", "11 " + send(E96, "5035", O96)),
+    15: ("Communication N-8-1, ticked", "11 " + send(O96, "5031", N96)),
+    16: ("Baud rate 19,200bps, unticked", "11 " + send(N96, "4237", N96)),
+    17: ("Communication E-7-1, unticked", "11 " + send(N96, "5034", N96)),
+    18: ("Interface Set 19,200bps with Set, a Send", "11 " + send(N192, "5331", N192)),
+    19: ("Interface Set with Cancel, a Send", "11 " + send(N192, "5332", N192)),
+    20: ("Run Demo drops RTS before the demo command",
+         "11 @%s [0C44656D6F2E2E2E2E0C] 10 [0C0205440803]" % N192),
+    21: ("Baud rate 9,600bps, ticked, in the demo", "10 " + send(N192, "4230", N96)),
+    22: ("Interface Set with Cancel in the demo, a Send", "10 " + send(N96, "5333", N96)),
+    23: ("Stop Demo raises RTS before its text", "10 11 @%s [0C53746F702044454D4F21]" % N96),
+    24: ("DSR off through the loopback bit: link down and back", "11 01 11"),
+    25: ("the shut-down: the farewell, RTS off, then DTR off",
+         "11 @%s [0C02051B40456E64206F6620536574212103] 10 00" % N96),
+}
 # Step 2, a whole poleset --apply: the display's line before the set-up (its --line).
 APPLY_FROM = (4800, "O", 8, 1)
 
@@ -92,18 +122,35 @@ def steps(evts):
     return out
 
 
-def signature(step):
+def pulses(step):
+    """RTS switched on and back off (or off and back on) with no byte in between, as a re-open
+    does: (the events without them, the pulses' lengths in ms)."""
+    kept, lengths = [], []
+    for e in step:
+        if (e.kind == "mcr" and len(kept) > 1 and kept[-1].kind == "mcr"
+                and (e.dtr, e.rts) == (kept[-2].dtr, kept[-2].rts) and e.dtr == kept[-1].dtr):
+            lengths.append((e.t - kept.pop().t) * 1e3)
+            continue
+        kept.append(e)
+    return kept, lengths
+
+
+def signature(step, lines=False):
     """The modem-line states a step went through (DTR digit, then RTS) and the bytes sent in
-    each, in hex: "11 [0C41] 10 [0C42] 00"."""
-    tokens, run, state = [], b"", None
+    each, in hex, and with `lines` the line each run of bytes left at: "11 [0C41] 10 [0C42] 00",
+    "11 @9600,N,8,1 [0C41] @19200,N,8,1 [0C42]"."""
+    tokens, run, state, line = [], b"", None, None
     for e in step + [None]:
-        if e and e.kind == "byte":
+        if e and e.kind == "byte" and not (lines and e.line != line):
             run += bytes([e.value])
             continue
         if run:
             tokens.append("[%s]" % run.hex().upper())
             run = b""
-        if e and (e.dtr, e.rts) != state:
+        if e and e.kind == "byte":
+            line, run = e.line, bytes([e.value])
+            tokens.append("@" + setting_text(line))
+        elif e and (e.dtr, e.rts) != state:
             state = (e.dtr, e.rts)
             tokens.append("%d%d" % state)
     return " ".join(tokens)
@@ -111,13 +158,6 @@ def signature(step):
 
 def setting_text(line):
     return "%d,%s,%d,%d" % line if line else "(none)"
-
-
-def check_line(step, line):
-    """Every byte of the step went out at this line."""
-    wrong = {setting_text(e.line) for e in step if e.kind == "byte"} - {setting_text(line)}
-    return ["bytes went out at %s, not %s" % (", ".join(sorted(wrong)), setting_text(line))
-            ] if wrong else []
 
 
 def ini_line(ini_text):
@@ -167,6 +207,8 @@ def spacing(step, frames):
     """Byte spacing of the set-up: (median and largest gap in ms between the bytes of a frame,
     median gap in s between frames)."""
     sent = [e.t for e in step if e.kind == "byte"]
+    if len(sent) != sum(len(f) for _, f in frames):
+        return None
     inside, between, at = [], [], 0
     for _, frame in frames:
         times = sent[at:at + len(frame)]
@@ -192,13 +234,13 @@ def check(outdir, poleset, ini):
     by_step = steps(evts)
     results = []  # (what, problems)
 
-    window = by_step.get(1, [])
-    results.append(("window: every byte at %s" % setting_text(WINDOW_LINE),
-                    check_line(window, WINDOW_LINE) if window else ["step 1 is missing"]))
-    got = signature(window)
-    results.append(("window: Run Demo drops RTS before the demo command, Stop Demo raises it, the "
-                    "shut-down drops RTS, then DTR, after the farewell (%s)" % WINDOW_SIGNATURE,
-                    [] if got == WINDOW_SIGNATURE else ["saw \"%s\"" % got]))
+    pulse_ms = []
+    for number, (what, want) in WINDOW_STEPS.items():
+        steady, lengths = pulses(by_step.get(number, []))
+        pulse_ms += lengths
+        got = signature(steady, lines=True)
+        results.append(("window: %s (%s)" % (what, want), [] if got == want else
+                        ["saw \"%s\"" % got if got else "step %d is missing" % number]))
     apply_step = by_step.get(2, [])
     results.append(("--apply: %d frames, each at the line the set-up implies" % len(frames),
                     check_apply(apply_step, frames, target)))
@@ -213,6 +255,9 @@ def check(outdir, poleset, ini):
         for p in problems:
             print("uart-check:   " + p)
         failed += bool(problems)
+    if pulse_ms:
+        print("uart-check: RTS pulses at a re-open with RTS off: %s ms" %
+              ", ".join("%.2f" % t for t in pulse_ms))
     figure = spacing(apply_step, frames)
     if figure:
         baud, parity, data, stop = APPLY_FROM
