@@ -141,6 +141,49 @@ private slots:
         w.close();
         QVERIFY(prompter.boxes.empty()); // every byte's drain wait returned
     }
+
+    // Only in that virtual PC's third step: COM1 a by-id link to its USB adapter, which the host
+    // unplugs and plugs back when asked, during the demo, in real time.
+    void realUsb()
+    {
+        if (!QFile::exists(QStringLiteral("/mnt/job/usb/COM1")))
+            QSKIP("runs in the virtual PC: bash scripts/uart-check.sh");
+        const auto ask = [](const QString &what) {
+            QFile(QStringLiteral("/mnt/out/") + what).open(QIODevice::WriteOnly);
+        };
+        const auto holdsAdapter = [] {
+            for (const QFileInfo &fd : QDir(QStringLiteral("/proc/self/fd")).entryInfoList())
+                if (fd.symLinkTarget().startsWith(QStringLiteral("/dev/ttyUSB")))
+                    return true;
+            return false;
+        };
+        Define define;
+        SystemClock clock;
+        FakePrompter prompter;
+        QtPortAdapter port(QDir::currentPath());
+        FrmMain w(define, port, clock, prompter);
+        QVERIFY(w.Form_Load());
+        QTRY_VERIFY(w.CmdSend->isVisibleTo(&w));
+        w.CmdSend->click();            // unlocks the panel
+        w.CboBaud->setCurrentIndex(7); // 19,200bps, the port following: kept at every re-open
+        w.CmdSend->click();
+        w.MenuDemo_Click();
+        for (int i = 0; i < 10; ++i) {
+            ask(QStringLiteral("unplug-%1").arg(i));
+            QTRY_VERIFY(!port.portOpen());
+            QTest::qWait(1000);
+            QVERIFY(!holdsAdapter());
+            ask(QStringLiteral("plug-%1").arg(i));
+            QTRY_VERIFY_WITH_TIMEOUT(port.portOpen(), 10000);
+        }
+        QTRY_VERIFY(w.CmdSend->isVisibleTo(&w));
+        w.CboINChr->setCurrentIndex(1);
+        w.CmdSend->click();
+        w.MenuStopDemo_Click();
+        QTest::qWait(600); // the link monitor sees DSR: the farewell goes at the end
+        w.close();
+        QVERIFY(prompter.boxes.empty());
+    }
 };
 
 QTEST_MAIN(TestEndToEnd)
