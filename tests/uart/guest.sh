@@ -37,7 +37,6 @@ mark 3
 "$build/tests/e2e/tst_endtoend" realUsb
 usb=$?
 mark 4
-ls -la /dev/serial/by-id /dev/ttyUSB*
 "$build/src/poleset" --apply "$ini" --port COM1 --line 9600,N,8,1 &
 sleep 7
 : >/mnt/out/unplug-apply
@@ -48,5 +47,6 @@ touch done
 echo "uart-check: tst_endtoend realUart $window, poleset --apply $apply," \
     "tst_endtoend realUsb $usb, poleset --apply with the adapter pulled $pulled"
 # For a failure: the port's lock files and what the driver said.
-[ "$window$apply$usb$pulled" = 0003 ] || { ls -la /mnt/job /mnt/job/usb; dmesg | tail -n 5; }
+[ "$window$apply$usb$pulled" = 0003 ] ||
+    { ls -la /mnt/job /mnt/job/usb /dev/serial/by-id /dev/ttyUSB*; dmesg | tail -n 5; }
 [ "$window$apply$usb$pulled" = 0003 ]

@@ -221,9 +221,91 @@ def spacing(step, frames):
     return statistics.median(inside) * 1e3, max(inside) * 1e3, statistics.median(between)
 
 
+# Steps 3 and 4 over the USB adapter: QEMU's FTDI requests, and the guest's mark 9 when its
+# stand-in for udev has made the by-id link to a new node. Request 0x4001 sets the modem lines
+# (bits 8 and 9 say which of DTR and RTS, bits 0 and 1 their states).
+USB_TRACE = re.compile(
+    r"^\d+@(?P<t>\d+\.\d+):usb_serial_(?:"
+    r"handle_control .* got control 0x(?P<request>[0-9a-f]+), value 0x(?P<value>[0-9a-f]+)"
+    r"|set_baud .* baud rate (?P<baud>\d+)"
+    r"|set_data .* parity (?P<parity>.), data bits (?P<data>\d+), stop bits (?P<stop>\d+))\s*$")
+USB_KEPT = (19200, "N", 8, 1)  # the window's line after its baud Send
+USB_WINDOW = (send(N96, "4330", N96) + send(N96, "4237", N192) +
+              " [0C44656D6F2E2E2E2E0C0C0205440803]" + send(N192, "5331", N192) +
+              " [0C53746F702044454D4F21] [0C02051B40456E64206F6620536574212103]")
+
+
+def usb_replugs(lines):
+    """Step 3's re-opens: (seconds from the link's coming back to the first request of the
+    re-open, the line the adapter was at before the next replug or the shut-down), and the
+    lengths in ms of RTS pulses (on for less than 0.2 s), and when step 4 began."""
+    step, back, line, rts, reopens, pulses_ms = 0, None, [None] * 4, (0.0, False), [], []
+    step4 = float("inf")
+    for text in lines:
+        usb, other = USB_TRACE.match(text), parse_line(text)
+        value = int(usb["value"], 16) if usb and usb["request"] else 0
+        # The line a re-open left is read at the next replug or the shut-down (DTR dropped).
+        if step == 3 and reopens and reopens[-1][1] is None and (
+                value & 0x101 == 0x100 or other and other[2:] in ((SCRATCH, 4), (SCRATCH, 9))):
+            reopens[-1][1] = tuple(line)
+        if other and other[0] == "write" and other[2] == SCRATCH:
+            step = other[3] if other[3] != 9 else step
+            step4 = other[1] if step == 4 else step4
+            back = other[1] if other[3] == 9 and step == 3 else None
+        if not usb or step != 3:
+            continue
+        t = float(usb["t"])
+        if back is not None:
+            reopens.append([t - back, None])
+            back = None
+        if usb["baud"]:
+            line[0] = int(usb["baud"])
+        elif usb["parity"]:
+            line[1:] = usb["parity"], int(usb["data"]), int(usb["stop"])
+        elif int(usb["request"], 16) == 0x4001 and value & 0x200:
+            on = bool(value & 2)
+            if rts[1] and not on and t - rts[0] < 0.2:
+                pulses_ms.append((t - rts[0]) * 1e3)
+            rts = (t, on)
+    return [tuple(r) for r in reopens], pulses_ms, step4
+
+
+def check_usb(outdir, lines, apply_frames_):
+    """The USB steps: every replug re-opened within 2 s at the kept line; the window's bytes
+    whole (nothing lost, repeated or left over from before a replug); the --apply pulled part-way
+    sent a beginning of its frames and nothing after."""
+    reopens, pulse_ms, step4 = usb_replugs(lines)
+    results = [("USB: 10 replugs in the window, each re-opened within 2 s at %s" %
+                setting_text(USB_KEPT),
+                ["%d re-opens" % len(reopens)] * (len(reopens) != 10) +
+                ["a re-open after %.2f s at %s" % (d, setting_text(at))
+                 for d, at in reopens if d > 2 or at != USB_KEPT])]
+    with open(outdir + "/usb.out") as f:
+        reads = [(float(t), bytes.fromhex(h)) for t, h in (row.split() for row in f)]
+    window = b"".join(d for t, d in reads if t < step4)
+    pulled = b"".join(d for t, d in reads if t >= step4)
+    want = bytes.fromhex(re.sub(r"@\S+|[\[\] ]", "", USB_WINDOW))
+    results.append(("USB: the window's bytes, the Send after the replugs whole",
+                    [] if window == want else ["got %s" % window.hex().upper()]))
+    frames = b"".join(f for _, f in apply_frames_)
+    results.append(("USB: --apply pulled part-way sent a beginning of its frames, then nothing",
+                    [] if pulled and frames.startswith(pulled) and pulled != frames else
+                    ["sent %d of %d bytes" % (len(pulled), len(frames))]))
+    notes = []
+    if reopens:
+        delays = sorted(d for d, _ in reopens)
+        notes.append("USB re-open after the link is back: median %.2f s, worst %.2f s (%d)"
+                     % (statistics.median(delays), delays[-1], len(delays)))
+    if pulse_ms:
+        notes.append("USB RTS pulses at a re-open in the demo: %s ms" %
+                     ", ".join("%.2f" % t for t in pulse_ms))
+    return results, notes
+
+
 def check(outdir, poleset, ini):
     with open(outdir + "/uart.log", errors="replace") as f:
-        evts = events(f)
+        lines = f.readlines()
+    evts = events(lines)
     with open(outdir + "/ttyS0.out", "rb") as f:
         wire = f.read()
     with open(ini, encoding="latin-1") as f:
@@ -249,14 +331,21 @@ def check(outdir, poleset, ini):
                     [] if wire == traced else
                     ["ttyS0.out has %d bytes, the trace %d" % (len(wire), len(traced))]))
 
+    pulled_dry = subprocess.run([poleset, "--apply", ini, "--dry-run", "--line", N96],
+                                capture_output=True, text=True, check=True).stdout
+    usb_results, notes = check_usb(outdir, lines, apply_frames(pulled_dry))
+    results += usb_results
+
     failed = 0
     for what, problems in results:
         print("uart-check: %s: %s" % (what, "ok" if not problems else "FAILED"))
         for p in problems:
             print("uart-check:   " + p)
         failed += bool(problems)
+    for note in notes:
+        print("uart-check: " + note)
     if pulse_ms:
-        print("uart-check: RTS pulses at a re-open with RTS off: %s ms" %
+        print("uart-check: 16550A RTS pulses at a re-open in the demo: %s ms" %
               ", ".join("%.2f" % t for t in pulse_ms))
     figure = spacing(apply_step, frames)
     if figure:
