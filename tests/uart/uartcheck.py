@@ -250,7 +250,7 @@ def usb_replugs(lines):
             reopens[-1][1] = tuple(line)
         if other and other[0] == "write" and other[2] == SCRATCH:
             step = other[3] if other[3] != 9 else step
-            step4 = other[1] if step == 4 else step4
+            step4 = other[1] if other[3] == 4 else step4
             back = other[1] if other[3] == 9 and step == 3 else None
         if not usb or step != 3:
             continue
