@@ -18,16 +18,18 @@ mark 2
 "$build/src/poleset" --apply "$ini" --port /dev/ttyS0 --line 4800,O,8,1
 apply=$?
 
-# In udev's place: the by-id link follows the adapter's node, each new link after a mark 9.
+# In udev's place: the by-id link follows the adapter's node (shell built-ins: a slow loop
+# would miss a short unplug).
 link=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART-if00-port0
 mkdir -p /dev/serial/by-id /mnt/job/usb
+linked=
 while [ ! -e /mnt/job/usb/done ]; do
-    node=$(ls /dev/ttyUSB* 2>/dev/null | head -n 1)
-    if [ -z "$node" ]; then
+    node=
+    for n in /dev/ttyUSB*; do [ -e "$n" ] && node=${n#/dev/}; break; done
+    if [ "$node" != "$linked" ]; then
         rm -f $link
-    elif [ "$(readlink $link)" != "../../${node#/dev/}" ]; then
-        mark 9
-        ln -sfn "../../${node#/dev/}" $link
+        [ -z "$node" ] || ln -s "../../$node" $link
+        linked=$node
     fi
     sleep 0.02
 done &

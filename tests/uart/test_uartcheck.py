@@ -114,24 +114,26 @@ class Checks(unittest.TestCase):
         def usb(t, what):
             return "5070@%.6f:usb_serial_%s" % (t, what)
 
-        def reopen(t, baud):
-            return [usb(t, "handle_control dev 0:1 got control 0x4000, value 0x0"),
-                    usb(t, "set_data dev 0:1 parity N, data bits 8, stop bits 1"),
-                    usb(t, "set_baud dev 0:1 baud rate %d" % baud),
-                    usb(t, "handle_control dev 0:1 got control 0x4001, value 0x303"),
-                    usb(t + 0.0005, "handle_control dev 0:1 got control 0x4001, value 0x200")]
+        def replug(t, baud, reopen=True):
+            probe = [usb(t, "handle_control dev 0:1 got control 0x4009, value 0x0")]
+            return probe + [usb(t + 0.5, "handle_control dev 0:1 got control 0x4000, value 0x0"),
+                            usb(t + 0.5, "set_data dev 0:1 parity N, data bits 8, stop bits 1"),
+                            usb(t + 0.5, "set_baud dev 0:1 baud rate %d" % baud),
+                            usb(t + 0.5, "handle_control dev 0:1 got control 0x4001, value 0x303"),
+                            usb(t + 0.501, "handle_control dev 0:1 got control 0x4001, value 0x200")
+                            ][:5 * reopen]
 
         def mark(t, n):
             return "5070@%.6f:serial_write write addr 0x07 val 0x%02x" % (t, n)
 
-        lines = ([mark(1, 3), mark(2, 9)] + reopen(2.5, 19200) + [mark(4, 9)] +
-                 reopen(7, 9600) + [usb(8, "handle_control dev 0:1 got control 0x4001, value 0x100"),
-                                    mark(9, 4), mark(10, 9)] + reopen(11, 19200))
+        lines = ([mark(1, 3)] + replug(2, 19200) + replug(4, 9600) +
+                 [usb(8, "handle_control dev 0:1 got control 0x4001, value 0x100")] +
+                 replug(9, 19200, reopen=False) + [mark(10, 4)] + replug(11, 19200))
         reopens, pulses, step4 = uc.usb_replugs(lines)
-        self.assertEqual([(round(d, 3), at) for d, at in reopens],
-                         [(0.5, uc.USB_KEPT), (3.0, (9600, "N", 8, 1))])
-        self.assertEqual([round(t, 3) for t in pulses], [0.5, 0.5])
-        self.assertEqual(step4, 9)
+        self.assertEqual([(d and round(d, 3), at) for d, at in reopens],
+                         [(0.5, uc.USB_KEPT), (0.5, (9600, "N", 8, 1)), (None, None)])
+        self.assertEqual([round(t, 3) for t in pulses], [1.0, 1.0])
+        self.assertEqual(step4, 10)
 
     def test_ini_line(self):
         self.assertEqual(uc.ini_line("PoleSet\nPort= 1\nBaud= 19200\nParity=E\nBitLen= 7\n"),
