@@ -38,7 +38,7 @@ def send(at, payload, closing_at):
     return "@%s [%s] @%s [%s]" % (at, frame(payload), closing_at, CLOSING)
 
 
-# Step 1, the window over the port adapter (tst_endtoend realUart), as the sub-steps it marks:
+# Step 1, the window over the port adapter (tst_endtoend realPort), as the sub-steps it marks:
 # what each is, and the modem-line states (DTR digit, then RTS) with the line and the bytes sent
 # in each. It opens at 9600,N,8,1 with no settings file; the guest's port keeps both lines at a
 # close (-hupcl). Short RTS pulses at a re-open are measured, not part of the signature.
