@@ -97,7 +97,7 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
                        twipsRect(1680, 240, 1455, 390), listStyle);
     // A COM number stands for a device: show which one, and whether it is there now.
     for (int i = 0; i < CboPort->count(); ++i)
-        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, m_define.AppDir)),
+        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, m_define.startDir)),
                              Qt::ToolTipRole);
 
     CboBaud = makeList(this, "CboBaud",

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StartDir.h"
+
 #include <QString>
 
 // The program's settings variables: the PC side of the serial link, what the display was last
@@ -28,12 +30,18 @@ struct Define
     int ArrowIndex = 0;
     bool IFSetCancelled = false;
 
-    // Everything but AppDir back to the defaults.
+    // The start-up directory itself, through which the COMn entries and the settings file are
+    // found; AppDir is its name for texts.
+    StartDir startDir = {};
+
+    // Everything but the start-up directory back to the defaults.
     void resetToDefaults()
     {
         const QString appDir = AppDir;
+        const StartDir dir = startDir;
         *this = Define{};
         AppDir = appDir;
+        startDir = dir;
     }
 };
 

@@ -6,6 +6,8 @@
 #include "SetupCommands.h"
 #include "SetupLists.h"
 
+#include <QScopeGuard>
+
 namespace {
 
 // Nothing is shown: the caller reports each failure itself.
@@ -62,29 +64,41 @@ void SetupApply::open(const Define &line)
     SerialLink(m_define, m_port, m_clock, quiet).ChooseAndOpenPort();
 }
 
+void SetupApply::stop(const QString &why)
+{
+    m_stoppedBy = why;
+    if (m_link)
+        m_link->abort();
+}
+
 bool SetupApply::run()
 {
     NoPrompter quiet;
     SerialLink link(m_define, m_port, m_clock, quiet);
+    m_link = &link;
+    const auto done = qScopeGuard([this] { m_link = nullptr; });
+    if (!m_stoppedBy.isEmpty())
+        link.abort();
     const std::vector<ApplyItem> items = applyItems(m_define);
     for (int n = 1; n <= int(items.size()); ++n) {
         const ApplyItem &item = items[size_t(n - 1)];
         m_failedItem = n;
         if (started)
             started(n, item);
-        if (!send(link, item.payload, item.raw))
+        if (!send(link, item.payload, item.raw, item, false))
             return false;
         if (followDisplayLine(m_define, item.setupItem)) {
             m_port.setPortOpen(false);
             try {
                 link.OpenPort();
             } catch (const PortError &error) {
-                m_failure = QStringLiteral("the port could not be opened again at %1: %2")
-                                .arg(settingsString(m_define), error.reason());
+                stopAfter(item, QStringLiteral("sent, port not opened again"),
+                          QStringLiteral("the port could not be opened again at %1 (%2)")
+                              .arg(settingsString(m_define), error.reason()));
                 return false;
             }
         }
-        if (!send(link, ClosingFrame(), false, &item))
+        if (!send(link, ClosingFrame(), false, item, true))
             return false;
         if (sent)
             sent(n, item);
@@ -93,27 +107,48 @@ bool SetupApply::run()
     return true;
 }
 
-bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw,
-                      const ApplyItem *closingOf)
+void SetupApply::stopAfter(const ApplyItem &item, const QString &outcome, const QString &what)
+{
+    m_itemSent = true;
+    m_outcome = outcome;
+    m_failure = QStringLiteral("%1 was sent; %2").arg(item.name, what);
+    Define line = m_define;
+    if (followDisplayLine(line, item.setupItem))
+        m_failure += QStringLiteral("; the display may now listen at %1").arg(settingsString(line));
+}
+
+bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw, const ApplyItem &item,
+                      bool closing)
 {
     if (link.SendData(hexText, raw))
         return true;
-    // After the item's own frame went out the display holds the new value: say so, so that
-    // nobody takes the item for unsent.
-    m_closingFrameFailed = closingOf != nullptr;
+    // Once the item's own frame has gone out whole the display holds the new value: say so, so
+    // that nobody takes the item for unsent.
     const bool open = m_port.portOpen();
-    if (!closingOf) {
+    if (!m_stoppedBy.isEmpty()) {
+        if (closing || link.lastTextWhole()) {
+            stopAfter(item, QStringLiteral("sent, then %1").arg(m_stoppedBy),
+                      QStringLiteral("then %1 came").arg(m_stoppedBy));
+        } else {
+            m_itemSent = false;
+            m_outcome = QStringLiteral("stopped by %1").arg(m_stoppedBy);
+            m_failure = QStringLiteral("%1 came before its frame was whole; the display holds "
+                                       "the items before it")
+                            .arg(m_stoppedBy);
+        }
+    } else if (!closing) {
+        m_itemSent = false;
+        m_outcome = QStringLiteral("failed");
         m_failure =
             open ? QStringLiteral("a byte of its frame did not leave the port within 2 seconds")
                  : QStringLiteral("the port went away (the device vanished or hung up)");
     } else if (open) {
-        m_failure = QStringLiteral("%1 was sent; its closing frame did not leave the port within "
-                                   "2 seconds")
-                        .arg(closingOf->name);
+        stopAfter(item, QStringLiteral("sent, closing frame failed"),
+                  QStringLiteral("its closing frame did not leave the port within 2 seconds"));
     } else {
-        m_failure = QStringLiteral("%1 was sent; the port went away (the device vanished or hung "
-                                   "up) before its closing frame left")
-                        .arg(closingOf->name);
+        stopAfter(item, QStringLiteral("sent, closing frame failed"),
+                  QStringLiteral("the port went away (the device vanished or hung up) before "
+                                 "its closing frame left"));
     }
     return false;
 }

@@ -43,21 +43,32 @@ public:
     // `line`: ComBaud, ComParity and ComBitLen). Throws PortError.
     void open(const Define &line);
     // True when every item went out. Otherwise failedItem() and failure() say where and why, and
-    // closingFrameFailed() whether the item itself had gone out and only its closing frame failed.
+    // itemSent() whether the item's own frame had left whole, so that the display holds it.
     bool run();
+    // Ends a run under way (from an event during one of its waits): the byte or wait under way is
+    // the last, nothing more goes out, and run() returns false. `why` names the cause ("SIGINT").
+    void stop(const QString &why);
     int failedItem() const { return m_failedItem; }
     const QString &failure() const { return m_failure; }
-    bool closingFrameFailed() const { return m_closingFrameFailed; }
+    bool itemSent() const { return m_itemSent; }
+    // How the failed item's progress line ends: "failed", "sent, closing frame failed", ...
+    const QString &outcome() const { return m_outcome; }
 
 private:
-    // `closingOf` is the item whose closing frame `hexText` is, null for the item's own frame.
-    bool send(class SerialLink &link, const QString &hexText, bool raw,
-              const ApplyItem *closingOf = nullptr);
+    // Sends the item's own frame, or its closing frame; on failure, says what the display holds.
+    bool send(class SerialLink &link, const QString &hexText, bool raw, const ApplyItem &item,
+              bool closing);
+    // The item was sent and the rest stopped: `what` says why; the display's new line settings
+    // follow where the item set them.
+    void stopAfter(const ApplyItem &item, const QString &outcome, const QString &what);
 
     Define m_define;
     PortAdapter &m_port;
     Clock &m_clock;
+    class SerialLink *m_link = nullptr; // while run() goes on
+    QString m_stoppedBy;
     int m_failedItem = 0;
     QString m_failure;
-    bool m_closingFrameFailed = false;
+    QString m_outcome;
+    bool m_itemSent = false;
 };

@@ -26,7 +26,7 @@ private slots:
         Define define;
         FakeClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(dir.path(), root.path());
+        QtPortAdapter port(StartDir(dir.path()), root.path());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
         clock.advance(0.5);            // a pseudo-terminal holds DSR
@@ -78,7 +78,7 @@ private slots:
         Define define;
         SystemClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(QDir::currentPath());
+        QtPortAdapter port(StartDir::current());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
         const QMap<QString, QComboBox *> lists = {
