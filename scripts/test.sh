@@ -20,7 +20,8 @@ scripts/setup.sh default poleset poleset-display
 # clazy and clang-tidy find nothing in src/ and simulator/ (over the ci build's compile database).
 scripts/lint.sh
 
-# The port adapter and --apply over a real serial driver, in a virtual PC (about 70 s).
+# The window and --apply over a real serial driver and a USB adapter pulled and plugged back,
+# in a virtual PC (about 3 minutes).
 scripts/uart-check.sh
 
 scripts/setup.sh sanitize

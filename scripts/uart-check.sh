@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks PoleSet against a real serial driver: boots a virtual PC (QEMU, no KVM needed) whose
-# /dev/ttyS0 is an emulated 16550A UART under the Linux 8250 driver, runs the port adapter's
-# steps and a whole poleset --apply there, and reads QEMU's trace of the UART
-# (tests/uart/uartcheck.py). About a minute and a half after the build.
+# /dev/ttyS0 is an emulated 16550A UART under the Linux 8250 driver and which has an emulated FTDI
+# USB adapter, runs the window's steps and a whole poleset --apply over the UART, then the window
+# and an --apply while the adapter is pulled and plugged back (tests/uart/usbhost.py does that
+# through QEMU's monitor), and reads QEMU's trace (tests/uart/uartcheck.py). About three
+# minutes after the build.
 #   bash scripts/uart-check.sh    (needs the packages below: through sudo when not root)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -22,8 +24,9 @@ out="$root/build-ci/uart-check"
 started=$SECONDS
 run_guest() {
     status=0
-    tests/uart/vmlab.sh "$out" sh "$root/tests/uart/guest.sh" "$root/build-ci" \
-        "$root/tests/uart/setup.ini" >"$out.console" 2>&1 || status=$?
+    VMLAB_HOST="$root/tests/uart/usbhost.py" tests/uart/vmlab.sh "$out" \
+        sh "$root/tests/uart/guest.sh" "$root/build-ci" "$root/tests/uart/setup.ini" \
+        >"$out.console" 2>&1 || status=$?
     [ "$status" = 0 ] || { cat "$out.console"; echo "uart-check: the virtual PC's programs failed ($status)"; }
 }
 run_guest

@@ -184,6 +184,7 @@ struct QtPortAdapter::Private
             throw PortError(path, advice.isEmpty() ? cause : cause + QLatin1Char(' ') + advice,
                             cause, advice, entry.builtIn);
         }
+        keepModemLines();
         vanished = false;
         noModemLines = false;
         openedBefore = path;
@@ -296,7 +297,19 @@ struct QtPortAdapter::Private
     }
 
     void watchForHangup() {}
+    void keepModemLines() const {}
 #else
+    // Linux raises DTR and RTS at every open of a port whose speed is not B0, and again at any
+    // change away from B0, so a port re-opened with a line off shows a pulse on it whatever the
+    // termios say. It is kept short: the lines are dropped with one ioctl as soon as Qt's open
+    // returns, before anything else (Qt's own setters read the lines first).
+    void keepModemLines() const
+    {
+        const int off = (rts ? 0 : TIOCM_RTS) | (dtr ? 0 : TIOCM_DTR);
+        if (off != 0)
+            ::ioctl(serial.handle(), TIOCMBIC, &off);
+    }
+
     // POLLHUP: a pseudo-terminal whose master has closed, or a hung-up (unplugged) device.
     bool hungUp() const
     {

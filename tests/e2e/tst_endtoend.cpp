@@ -1,5 +1,6 @@
 // PoleSet on a real line: the window and the port adapter over a pseudo-terminal linked as COM1,
 // in virtual time.
+#include "DlgIFSet.h"
 #include "FakeClock.h"
 #include "FakePrompter.h"
 #include "FrmMain.h"
@@ -8,6 +9,9 @@
 
 #include <QtTest>
 #include <QtWidgets>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 class TestEndToEnd : public QObject
 {
@@ -62,23 +66,65 @@ private slots:
         QVERIFY(prompter.boxes.size() == 16);
     }
 
-    // Only in the virtual PC of scripts/uart-check.sh, which reads the UART's trace: the window
-    // opens the real driver at its settings, and its demo, Stop Demo and shut-down switch RTS
-    // and DTR.
-    void realUart()
+    // Only in the virtual PC of scripts/uart-check.sh, which reads QEMU's trace: the window over
+    // a real port (COM1) in real time, driven by the steps in POLESET_STEPS (tests/uart/guest.sh
+    // says what each does).
+    void realPort()
     {
-        if (!QFile::exists(QStringLiteral("/mnt/job/.vmlab-job"))) // the virtual PC's job
+        const QStringList steps = qEnvironmentVariable("POLESET_STEPS").split(u';');
+        if (steps.size() < 2)
             QSKIP("runs in the virtual PC: bash scripts/uart-check.sh");
+        const int io = ::open("/dev/port", O_RDWR); // the 16550A's registers
         Define define;
-        FakeClock clock;
+        SystemClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(StartDir::current()); // COM1: the guest's /dev/ttyS0
+        QtPortAdapter port(StartDir::current());
         FrmMain w(define, port, clock, prompter);
-        QVERIFY(w.Form_Load() && port.dsrHolding());
-        clock.advance(0.5); // the link monitor finds DSR held: the farewell goes at the end
-        w.MenuDemo_Click();
-        w.MenuStopDemo_Click();
-        clock.advance(0.5);
+        QVERIFY(w.Form_Load());
+        const QMap<QString, QComboBox *> lists = {
+            {u"baud"_qs, w.CboBaud}, {u"format"_qs, w.CboCommunication}, {u"chars"_qs, w.CboINChr}};
+        for (const QString &step : steps) {
+            const QStringList a = step.split(u' ');
+            const QString &what = a[0];
+            const int n = a.value(a.size() - 1).toInt();
+            if (what == u"out") {
+                const char value = char(n);
+                QCOMPARE(::pwrite(io, &value, 1, a[1].toInt()), ssize_t(1));
+            } else if (what == u"send") {
+                if (a.size() == 4)
+                    lists[a[1]]->setCurrentIndex(a[2].toInt());
+                w.ChkSetTerm->setChecked(n);
+                QTRY_VERIFY(w.CmdSend->isVisibleTo(&w));
+                w.CmdSend->click();
+            } else if (what == u"ifset") { // the dialog is made after a status text
+                QTimer poll;
+                QObject::connect(&poll, &QTimer::timeout, &w, [&] {
+                    auto *dialog = w.findChild<DlgIFSet *>();
+                    if (!dialog)
+                        return;
+                    poll.stop();
+                    dialog->findChild<QComboBox *>(u"CboBaud"_qs)->setCurrentIndex(a[1].toInt());
+                    a[2] == u"set" ? dialog->findChild<QPushButton *>(u"CmdSet"_qs)->click()
+                                   : dialog->reject();
+                });
+                poll.start(10);
+                w.MenuIFSet->trigger();
+            } else if (what == u"demo" || what == u"stop") {
+                what == u"demo" ? w.MenuDemo_Click() : w.MenuStopDemo_Click();
+            } else if (what == u"link") {
+                QTRY_COMPARE(w.CmdSend->isVisibleTo(&w) && w.MenuTest->isEnabled(), n == 1);
+            } else if (what == u"open") {
+                QTRY_COMPARE_WITH_TIMEOUT(port.portOpen(), n == 1, 10000);
+            } else if (what == u"ask") { // the host unplugs or plugs the USB adapter
+                QVERIFY(QFile(u"/mnt/out/"_qs + a[1]).open(QIODevice::WriteOnly));
+            } else if (what == u"nofd") { // a link monitor tick later, no adapter is held
+                QTest::qWait(500);
+                for (const QFileInfo &fd : QDir(u"/proc/self/fd"_qs).entryInfoList(QDir::System))
+                    QVERIFY(!fd.symLinkTarget().startsWith(u"/dev/ttyUSB"_qs));
+            } else {
+                QVERIFY2(what.isEmpty(), qPrintable(step));
+            }
+        }
         w.close();
         QVERIFY(prompter.boxes.empty()); // every byte's drain wait returned
     }

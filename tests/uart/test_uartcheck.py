@@ -70,13 +70,16 @@ class Events(unittest.TestCase):
                 self.assertEqual(uc.signature(got[rows_[1][1]]), want)
 
 
-class Checks(unittest.TestCase):
-    def test_line(self):
-        step = uc.steps(uc.events(trace((7, 1), ("line", 9600, "N", 8), *text("AB"),
-                                        ("line", 9600, "O", 8), *text("C"))))[1]
-        self.assertEqual(uc.check_line(step[:3], N8), [])
-        self.assertEqual(uc.check_line(step, N8), ["bytes went out at 9600,O,8,1, not 9600,N,8,1"])
+    def test_lines_and_pulses(self):
+        rows = trace((4, 0x09), (7, 5), ("line", 9600, "N", 8), (0, 1), (4, 0x0B), (4, 0x09),
+                     ("line", 19200, "N", 8), (0, 2), (4, 0x0B), (0, 3), (4, 0x08))
+        steady, lengths = uc.pulses(uc.steps(uc.events(rows))[5])
+        self.assertEqual(uc.signature(steady, lines=True),
+                         "10 @9600,N,8,1 [01] @19200,N,8,1 [02] 11 [03] 00")
+        self.assertEqual([round(t, 3) for t in lengths], [0.1])
 
+
+class Checks(unittest.TestCase):
     def test_apply(self):
         dry = "PC port at 9600,N,8,1\n" + "".join(
             "[%d/7] Item: 0C %02X\n[%d/7] Item, closing frame: 0C 03\n" % (n, n, n)
@@ -106,6 +109,31 @@ class Checks(unittest.TestCase):
         inside, largest, between = uc.spacing(step(lines), frames)
         self.assertAlmostEqual(inside, 0.1, places=3)
         self.assertAlmostEqual(between, 0.0001, places=5)
+
+    def test_usb_replugs(self):
+        def usb(t, what):
+            return "5070@%.6f:usb_serial_%s" % (t, what)
+
+        def replug(t, baud, reopen=True):
+            probe = [usb(t, "handle_control dev 0:1 got control 0x4009, value 0x0")]
+            return probe + [usb(t + 0.5, "handle_control dev 0:1 got control 0x4000, value 0x0"),
+                            usb(t + 0.5, "set_data dev 0:1 parity N, data bits 8, stop bits 1"),
+                            usb(t + 0.5, "set_baud dev 0:1 baud rate %d" % baud),
+                            usb(t + 0.5, "handle_control dev 0:1 got control 0x4001, value 0x303"),
+                            usb(t + 0.501, "handle_control dev 0:1 got control 0x4001, value 0x200")
+                            ][:5 * reopen]
+
+        def mark(t, n):
+            return "5070@%.6f:serial_write write addr 0x07 val 0x%02x" % (t, n)
+
+        lines = ([mark(1, 3)] + replug(2, 19200) + replug(4, 9600) +
+                 [usb(8, "handle_control dev 0:1 got control 0x4001, value 0x100")] +
+                 replug(9, 19200, reopen=False) + [mark(10, 4)] + replug(11, 19200))
+        reopens, pulses, step4 = uc.usb_replugs(lines)
+        self.assertEqual([(d and round(d, 3), at) for d, at in reopens],
+                         [(0.5, uc.USB_KEPT), (0.5, (9600, "N", 8, 1)), (None, None)])
+        self.assertEqual([round(t, 3) for t in pulses], [1.0, 1.0])
+        self.assertEqual(step4, 10)
 
     def test_ini_line(self):
         self.assertEqual(uc.ini_line("PoleSet\nPort= 1\nBaud= 19200\nParity=E\nBitLen= 7\n"),
