@@ -61,6 +61,10 @@ mark 3
 window "send 1;send baud 7 1;demo$replugs;send chars 1 0;stop;link 1"
 usb=$?
 mark 4
+# Now and then the adapter's node is not back once the window has let it go: wait for it, and
+# plug the adapter in once more when it does not come.
+present() { i=0; while [ ! -e COM1 ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done; [ -e COM1 ]; }
+present || { : >/mnt/out/unplug-again; sleep 1; : >/mnt/out/plug-again; present; }
 "$build/src/poleset" --apply "$ini" --port COM1 --line 9600,N,8,1 &
 sleep 7
 : >/mnt/out/unplug-apply
