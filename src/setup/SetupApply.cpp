@@ -1,20 +1,8 @@
 #include "SetupApply.h"
 
-#include "PortAdapter.h"
-#include "Prompter.h"
-#include "SerialLink.h"
-#include "SetupCommands.h"
 #include "SetupLists.h"
 
 namespace {
-
-// Nothing is shown: the caller reports each failure itself.
-class NoPrompter : public Prompter
-{
-public:
-    void warning(const QString &, const QString &, const QString &) override {}
-    void message(const QString &, const QString &) override {}
-};
 
 QString quoted(const QString &text)
 {
@@ -23,20 +11,15 @@ QString quoted(const QString &text)
 
 } // namespace
 
-QString ApplyItem::wireText() const
-{
-    return raw ? payload : SetupFrame(payload);
-}
-
 std::vector<ApplyItem> applyItems(const Define &d)
 {
     const auto list = [](int item, const char *name, const QStringList &items, int index) {
-        return ApplyItem{item, QString::fromLatin1(name), items.value(index).trimmed(),
-                         setupItemPayload(item, index, {}), setupItemIsRaw(item)};
+        return ApplyItem{QString::fromLatin1(name), items.value(index).trimmed(),
+                         SendRequest{false, item, index, {}}};
     };
     const auto message = [](int item, const char *name, const QString &text) {
-        return ApplyItem{item, QString::fromLatin1(name), quoted(text),
-                         setupItemPayload(item, -1, text), setupItemIsRaw(item)};
+        return ApplyItem{QString::fromLatin1(name), quoted(text),
+                         SendRequest{false, item, -1, text}};
     };
     return {list(SetupEmulation, "Command Emulation", EmulationItems, d.DspEmulation),
             list(SetupINChar, "International Character", INChrItems, d.DspINChar),
@@ -49,71 +32,43 @@ std::vector<ApplyItem> applyItems(const Define &d)
 
 SetupApply::SetupApply(const Define &settings, PortAdapter &port, Clock &clock)
     : m_define(settings)
-    , m_port(port)
-    , m_clock(clock)
-{}
-
-void SetupApply::open(const Define &line)
+    , m_link(port, clock)
+    , m_session(m_define, m_link)
+    , m_items(applyItems(settings))
 {
-    m_define.ComBaud = line.ComBaud;
-    m_define.ComParity = line.ComParity;
-    m_define.ComBitLen = line.ComBitLen;
-    NoPrompter quiet;
-    SerialLink(m_define, m_port, m_clock, quiet).ChooseAndOpenPort();
+    m_session.saves = false;
+}
+
+void SetupApply::open(const LineSettings &line)
+{
+    m_define.setLine(line);
+    m_link.ChooseAndOpenPort(m_define.ComPort, line);
 }
 
 bool SetupApply::run()
 {
-    NoPrompter quiet;
-    SerialLink link(m_define, m_port, m_clock, quiet);
-    const std::vector<ApplyItem> items = applyItems(m_define);
-    for (int n = 1; n <= int(items.size()); ++n) {
-        const ApplyItem &item = items[size_t(n - 1)];
-        m_failedItem = n;
+    for (int n = 1; n <= int(m_items.size()); ++n) {
+        const ApplyItem &item = m_items[size_t(n - 1)];
+        m_link.setSendingHook([&](const QByteArray &payload, bool raw) {
+            if (frame)
+                frame(n, item, raw ? payload : SetupFrame(payload));
+        });
+        m_session.lineChanged = [&] {
+            if (lineChanged)
+                lineChanged(n, item, m_define.line());
+        };
         if (started)
             started(n, item);
-        if (!send(link, item.payload, item.raw))
-            return false;
-        if (followDisplayLine(m_define, item.setupItem)) {
-            m_port.setPortOpen(false);
-            try {
-                link.OpenPort();
-            } catch (const PortError &error) {
-                m_failure = QStringLiteral("the port could not be opened again at %1: %2")
-                                .arg(settingsString(m_define), error.reason());
-                return false;
-            }
+        m_outcome = m_session.send(item.request);
+        if (m_outcome.item != SendOutcome::Sent || m_outcome.reopenFailed ||
+            m_outcome.closing != SendOutcome::Sent) {
+            m_stoppedAt = n;
+            break;
         }
-        if (!send(link, ClosingFrame(), false, &item))
-            return false;
         if (sent)
             sent(n, item);
     }
-    m_failedItem = 0;
-    return true;
-}
-
-bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw,
-                      const ApplyItem *closingOf)
-{
-    if (link.SendData(hexText, raw))
-        return true;
-    // After the item's own frame went out the display holds the new value: say so, so that
-    // nobody takes the item for unsent.
-    m_closingFrameFailed = closingOf != nullptr;
-    const bool open = m_port.portOpen();
-    if (!closingOf) {
-        m_failure =
-            open ? QStringLiteral("a byte of its frame did not leave the port within 2 seconds")
-                 : QStringLiteral("the port went away (the device vanished or hung up)");
-    } else if (open) {
-        m_failure = QStringLiteral("%1 was sent; its closing frame did not leave the port within "
-                                   "2 seconds")
-                        .arg(closingOf->name);
-    } else {
-        m_failure = QStringLiteral("%1 was sent; the port went away (the device vanished or hung "
-                                   "up) before its closing frame left")
-                        .arg(closingOf->name);
-    }
-    return false;
+    m_link.setSendingHook({});
+    m_session.lineChanged = {};
+    return m_stoppedAt == 0;
 }

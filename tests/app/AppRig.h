@@ -83,6 +83,9 @@ struct AppRig
         const int up = int(std::count(std::begin(items), std::end(items), true));
         return up == 7 ? 1 : up == 0 && shownArrow() == -1 && heard == "Link down" ? 0 : -1;
     }
-    static QByteArray framed(const QString &payload) { return hexTextToBytes(SetupFrame(payload)); }
-    static QByteArray closingFrame() { return framed(QStringLiteral("0B526561647921")); }
+    static QByteArray framed(const char *payloadHex)
+    {
+        return SetupFrame(QByteArray::fromHex(payloadHex));
+    }
+    static QByteArray closingFrame() { return framed("0B526561647921"); }
 };

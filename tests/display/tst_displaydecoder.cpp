@@ -12,20 +12,20 @@ Q_DECLARE_METATYPE(LineFormat)
 
 namespace {
 
-QByteArray framed(const QString &payload)
+QByteArray framed(const QByteArray &payload)
 {
-    return hexTextToBytes(SetupFrame(payload));
+    return SetupFrame(payload);
 }
 
 QByteArray setupBytes(int item, int index, const QString &text = {})
 {
-    const QString payload = setupItemPayload(item, index, text);
-    return hexTextToBytes(setupItemIsRaw(item) ? payload : SetupFrame(payload));
+    const QByteArray payload = setupItemPayload(item, index, text);
+    return setupItemIsRaw(item) ? payload : SetupFrame(payload);
 }
 
 QByteArray raw(const DisplayScript &script, int count = -1)
 {
-    return hexTextToBytes(script.texts.mid(0, count).join(QString()));
+    return script.texts.mid(0, count).join();
 }
 
 QStringList run(DisplayDecoder &decoder, const QByteArray &bytes)
@@ -80,7 +80,7 @@ private slots:
         // The stored messages show until text reaches the glass; a set-up frame's FF does not.
         row("demo, closing, farewell",
             raw(runDemoTexts()) + framed(DemoCommand()) + framed(ClosingFrame()) +
-                framed("1B40456E64206F66205365742121"),
+                framed("\x1b@End of Set!!"),
             {"FF clear", "text: Demo....", "FF clear", "demo mode on", "set-up closed: Ready!",
              "farewell: End of Set!!"},
             "UP|LOW 0,0 O");
@@ -199,8 +199,7 @@ private slots:
         for (const char *range : {"C01", "T09", "S0?", "P16", "B07"})
             for (char code = char(range[1] - 1); code <= range[2] + 1; ++code) {
                 DisplayDecoder d;
-                const QString payload = bytesToHexText(QByteArray(1, range[0]) + code);
-                QCOMPARE(run(d, framed(payload)).at(0).startsWith("set-up:"),
+                QCOMPARE(run(d, framed(QByteArray(1, range[0]) + code)).at(0).startsWith("set-up:"),
                          code >= range[1] && code <= range[2]);
             }
     }

@@ -57,7 +57,7 @@ private slots:
         ini.close();
         auto w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
         const QString longest(198, 'M');
-        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
+        w->receive(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest)));
         w->show();
         const auto labels = w->findChildren<QLabel *>();
         QLabel *upper = *std::ranges::find_if(
