@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 
 . scripts/packages.sh
 ensure_packages cmake ninja-build g++ qt6-base-dev qt6-serialport-dev libgl-dev \
-    fonts-urw-base35 xvfb xauth clang-format clang-tidy clazy
+    fonts-urw-base35 xvfb xauth clang-format clang-tidy clazy \
+    python3-pyatspi at-spi2-core dbus-x11
 
 preset="${1:-default}"
 shift || true

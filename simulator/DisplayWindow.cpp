@@ -6,7 +6,9 @@
 #include "PseudoTerminal.h"
 #include "SettingsFile.h"
 #include "VfdPanel.h"
+#include "WindowPlacement.h"
 
+#include <QAccessibleWidget>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -64,11 +66,69 @@ private:
 
 namespace {
 
+const char GlassText[] = "_poleset_glassText";
+
+// The glass as a reader gets it: a read-only text of the two lines, one line each, which tells of
+// every change as text taken out and put in.
+class GlassAccessible : public QAccessibleWidget, public QAccessibleTextInterface
+{
+public:
+    explicit GlassAccessible(QWidget *glass)
+        : QAccessibleWidget(glass, QAccessible::EditableText)
+    {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State state = QAccessibleWidget::state();
+        state.readOnly = true;
+        state.multiLine = true;
+        return state;
+    }
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(int start, int end) const override { return all().mid(start, end - start); }
+    QString text(QAccessible::Text t) const override { return QAccessibleWidget::text(t); }
+    int characterCount() const override { return int(all().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override {}
+    void selection(int, int *start, int *end) const override { *start = *end = 0; }
+    int selectionCount() const override { return 0; }
+    void addSelection(int, int) override {}
+    void removeSelection(int) override {}
+    void setSelection(int, int, int) override {}
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override {}
+    QString attributes(int offset, int *start, int *end) const override
+    {
+        *start = *end = offset;
+        return {};
+    }
+
+private:
+    QString all() const { return widget()->property(GlassText).toString(); }
+};
+
+QAccessibleInterface *simulatorAccessible(const QString &, QObject *object)
+{
+    // The window is a frame to a reader, as a main window is.
+    if (qobject_cast<DisplayWindow *>(object))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    if (auto *glass = qobject_cast<VfdPanel *>(object))
+        return new GlassAccessible(glass);
+    return nullptr;
+}
+
 // A text run is logged when the line has been quiet this long.
 constexpr int QuietMs = 150;
 constexpr int PollMs = 250;
-// Room for the window manager's border beside the window.
+// Room for the window manager's border beside the window, and for its title bar and border above
+// and below it, before the window manager says.
 constexpr int FrameWidth = 8;
+constexpr int FrameHeight = 32;
 
 bool isWarning(const QString &line)
 {
@@ -104,11 +164,16 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
 {
     const QString linkName = QStringLiteral("COM%1").arg(port);
     setWindowTitle(QStringLiteral("poleset-display \u2014 %1").arg(linkName));
+    static const bool installed = (QAccessible::installFactory(simulatorAccessible), true);
+    Q_UNUSED(installed);
     m_panel->setAccessibleName(QStringLiteral("Display glass"));
+    // A reader can land on the glass to read it.
+    m_panel->setFocusPolicy(Qt::TabFocus);
 
     // One band of panels side by side, so that the window fits above PoleSet's centred window:
     // the glass, what the display keeps, and the line with its traffic.
     auto *eepromBox = new QGroupBox(QStringLiteral("Stored in the display's EEPROM"));
+    m_eepromBox = eepromBox;
     eepromBox->setAccessibleName(eepromBox->title());
     auto *eeprom = new QGridLayout(eepromBox);
     eeprom->setVerticalSpacing(2);
@@ -152,6 +217,7 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     m_log->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_log->setMinimumHeight(m_log->fontMetrics().lineSpacing() * 3 + 8);
     auto *logBox = new QGroupBox(QStringLiteral("Line and traffic"));
+    m_logBox = logBox;
     logBox->setAccessibleName(logBox->title());
     auto *logLayout = new QVBoxLayout(logBox);
     logLayout->setSpacing(2);
@@ -162,11 +228,23 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addWidget(m_panel, 5);
+    // In the compact layout the EEPROM and the log are folded behind this button.
+    m_unfold = new QPushButton(QStringLiteral("&Details"));
+    m_unfold->setCheckable(true);
+    m_unfold->setToolTip(QStringLiteral("Show what the display keeps and the line's traffic"));
+    m_unfold->hide();
+    connect(m_unfold, &QPushButton::toggled, this, [this](bool on) {
+        m_eepromBox->setVisible(on);
+        m_logBox->setVisible(on);
+    });
+    layout->addWidget(m_unfold, 0, Qt::AlignTop);
     layout->addWidget(eepromBox, 5);
     layout->addWidget(logBox, 4);
-    if (const QScreen *screen = this->screen())
-        setMaximumWidth(screen->availableGeometry().width() - FrameWidth);
-    resize(qMin(1180, maximumWidth()), 190);
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        setMaximumSize(area.width() - FrameWidth, area.height() - FrameHeight);
+    }
+    resize(qMin(1180, maximumWidth()), qMin(190, maximumHeight()));
 
     DisplayEeprom stored;
     QString why;
@@ -195,18 +273,60 @@ DisplayWindow::DisplayWindow(PseudoTerminal &line, const QString &dir, int port,
     refresh();
 }
 
-void DisplayWindow::placeAbovePoleSet()
+DisplayWindow::Placement DisplayWindow::placeBeside(const QRect &poleSet, const QRect &screen,
+                                                    QSize full, QSize compact)
 {
-    // PoleSet centres its window on the screen: 628 x 392 pixels under a menu bar, in the window
-    // manager's frame, about 660 x 470 in all. This window takes the band above it.
-    constexpr int PoleSetHeight = 470;
-    constexpr int FrameHeight = 32; // title bar and border, before the window manager says
+    // The free bands around PoleSet's window: above and below it the screen's width, beside it
+    // the screen's height.
+    const QRect bands[] = {QRect(screen.topLeft(), QPoint(screen.right(), poleSet.top() - 1)),
+                           QRect(QPoint(screen.left(), poleSet.bottom() + 1), screen.bottomRight()),
+                           QRect(screen.topLeft(), QPoint(poleSet.left() - 1, screen.bottom())),
+                           QRect(QPoint(poleSet.right() + 1, screen.top()), screen.bottomRight())};
+    for (const bool folded : {false, true}) {
+        const QSize need = folded ? compact : full;
+        for (const QRect &band : bands) {
+            if (band.width() < need.width() || band.height() < need.height())
+                continue;
+            // Above or below: the band's whole width and height; beside: level with PoleSet.
+            if (band.width() == screen.width())
+                return {band, folded};
+            return {
+                QRect(band.left(), qMax(band.top(), poleSet.top()), band.width(), need.height()),
+                folded};
+        }
+    }
+    // No room anywhere: folded at the bottom of the screen, over the foot of PoleSet's window but
+    // clear of its title and menu bars.
+    const int height = qMin(compact.height(), screen.height());
+    return {QRect(screen.left(), screen.bottom() + 1 - height, screen.width(), height), true};
+}
+
+void DisplayWindow::placeBesidePoleSet()
+{
+    // PoleSet's window: 628 x 392 pixels under a menu bar, in the window manager's frame about
+    // 640 x 440 in all, placed by PoleSet's own rule.
     const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
-    const int band = (screen.height() - PoleSetHeight) / 2;
-    if (band - FrameHeight < minimumSizeHint().height())
-        return; // a small screen: the window manager places the window
-    resize(screen.width() - FrameWidth, band - FrameHeight);
-    move(screen.topLeft());
+    if (screen.isEmpty())
+        return;
+    const QRect poleSet = placedFrame(QRect(0, 0, 640, 440), screen, screen);
+    const QSize frame(FrameWidth, FrameHeight);
+    // The full layout is made for 190 pixels; the compact one needs the glass's least.
+    const QSize full = QSize(minimumSizeHint().width(), 190) + frame;
+    const QSize compact =
+        m_panel->minimumSizeHint() + QSize(m_unfold->sizeHint().width(), 0) + QSize(24, 12) + frame;
+    const Placement place = placeBeside(poleSet, screen, full, compact);
+    setCompact(place.compact);
+    resize((place.frame.size() - frame).boundedTo(maximumSize()));
+    move(place.frame.topLeft());
+}
+
+void DisplayWindow::setCompact(bool compact)
+{
+    // The glass first: what the display keeps and the traffic fold behind a button.
+    m_unfold->setVisible(compact);
+    m_unfold->setChecked(!compact);
+    m_eepromBox->setVisible(!compact);
+    m_logBox->setVisible(!compact);
 }
 
 void DisplayWindow::receive(const QByteArray &bytes)
@@ -349,8 +469,13 @@ void DisplayWindow::refresh()
     const bool demo = m_decoder.eeprom().demoMode;
     m_panel->setContent(lines, demo ? -1 : m_decoder.cursorRow(),
                         demo ? -1 : m_decoder.cursorColumn());
-    m_panel->setAccessibleDescription(m_decoder.lineText(0) + QLatin1Char('\n') +
-                                      m_decoder.lineText(1));
+    const QString glass = m_decoder.lineText(0) + QLatin1Char('\n') + m_decoder.lineText(1);
+    const QString before = m_panel->property(GlassText).toString();
+    if (glass != before) {
+        m_panel->setProperty(GlassText, glass);
+        QAccessibleTextUpdateEvent changed(m_panel, 0, before, glass);
+        QAccessible::updateAccessibility(&changed);
+    }
 
     const DisplayEeprom &eeprom = m_decoder.eeprom();
     m_emulation->setFullText(emulationCaption(eeprom.emulation));

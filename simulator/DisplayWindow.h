@@ -12,6 +12,7 @@ class ElidedLabel;
 class PseudoTerminal;
 class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 class VfdPanel;
 
 // The simulator's window: the glass, the EEPROM the display keeps (and its file, so that it
@@ -34,8 +35,18 @@ public:
 
     DisplayWindow(PseudoTerminal &line, const QString &dir, int port, QWidget *parent = nullptr);
 
-    // Sizes and places the window above the centred PoleSet window, where there is room.
-    void placeAbovePoleSet();
+    // Sizes and places the window in the free band above, below or beside PoleSet's window, in
+    // the compact layout (the glass alone, the rest folded) when the band is small.
+    void placeBesidePoleSet();
+    // Where a window of the given frame sizes, full and compact, goes beside PoleSet's frame.
+    struct Placement
+    {
+        QRect frame;
+        bool compact;
+    };
+    static Placement placeBeside(const QRect &poleSet, const QRect &screen, QSize full,
+                                 QSize compact);
+    void setCompact(bool compact);
 
     void receive(const QByteArray &bytes);
     void note(const QString &text, bool warning);
@@ -64,6 +75,9 @@ private:
     DisplayEeprom m_kept; // what the file holds
     bool m_saveFailed = false;
     VfdPanel *m_panel;
+    QWidget *m_eepromBox;
+    QWidget *m_logBox;
+    QPushButton *m_unfold;
     ElidedLabel *m_emulation;
     ElidedLabel *m_codePage;
     ElidedLabel *m_inChar;

@@ -132,7 +132,7 @@ int main(int argc, char *argv[])
     window.note(
         QStringLiteral("%1 \u2192 %2: waiting for PoleSet").arg(shownLink, line.slavePath()),
         false);
-    window.placeAbovePoleSet();
+    window.placeBesidePoleSet();
     window.show();
 
     std::printf("COM%d -> %s\n", port, qPrintable(line.slavePath()));

@@ -8,6 +8,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 
 void FrmMain::nameControls()
 {
@@ -22,12 +24,6 @@ void FrmMain::nameControls()
         {CboBaud, "Baud rate"},
         {FraPoleSet, "System Set"},
         {FraResROM, "Reset EEPROM"},
-        {ImgPC, "PC"},
-        {ImgArrow[0], "Link up"},
-        {ImgArrow[1], "Link up"},
-        {ImgArrow[2], "Link up"},
-        {LineX1, "Link down"},
-        {LineX2, "Link down"},
     };
     for (const auto &[control, name] : names)
         control->setAccessibleName(QString::fromLatin1(name));
@@ -44,13 +40,30 @@ void FrmMain::nameControls()
     };
     for (const auto &[control, description] : descriptions)
         control->setAccessibleDescription(QString::fromLatin1(description));
-    showLinkState(false);
+    // The picture row is one picture, named for what it shows; the arrows step unheard.
+    makeOnePicture(ImgPole, {ImgPC, ImgArrow[0], ImgArrow[1], ImgArrow[2], LineX1, LineX2});
+    ImgPole->setAccessibleName(QStringLiteral("Link to the display: down"));
+    // While Send is hidden (sending, or the link down) the focus waits on the selected row, not
+    // in whatever control follows Send, and goes back to Send when it shows.
+    giveFocusAHome(CmdSend, [this]() -> QWidget * {
+        return OptSet[1]->isChecked() ? OptReset[size_t(ResetSelIndex) % OptReset.size()]
+                                      : OptSetSel[size_t(SetSelIndex) % OptSetSel.size()];
+    });
 }
 
-void FrmMain::showLinkState(bool up)
+void FrmMain::showLinkState(bool up, const QString &status)
 {
+    QStringList heard;
+    if (!status.isEmpty())
+        heard << status;
     // Qt announces every naming as a change, so only a change of state renames.
-    const QString name = up ? QStringLiteral("Link up") : QStringLiteral("Link down");
-    if (ImgPole->accessibleName() != name)
+    const QString name = up ? QStringLiteral("Link to the display: up")
+                            : QStringLiteral("Link to the display: down");
+    if (ImgPole->accessibleName() != name) {
         ImgPole->setAccessibleName(name);
+        heard << name;
+    }
+    // One announcement: a second would cut the first short.
+    if (!heard.isEmpty())
+        static_cast<StatusLine *>(LblMessage)->announce(heard.join(QStringLiteral(". ")));
 }

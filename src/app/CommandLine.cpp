@@ -9,13 +9,16 @@
 #include "SettingsFile.h"
 #include "SetupApply.h"
 #include "SetupCommands.h"
+#include "TerminationSignals.h"
 #include "Version.h"
 
+#include <QBuffer>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTextStream>
 
@@ -30,7 +33,7 @@
 
 namespace {
 
-enum ExitStatus { Done = 0, PortFailed = 1, Usage = 2, Stopped = 3 };
+enum ExitStatus { Done = 0, PortFailed = 1, NoScreen = 1, Usage = 2, Stopped = 3 };
 
 const char UsageText[] =
     "Usage: poleset [Qt options]\n"
@@ -66,14 +69,50 @@ const char HelpText[] =
     "  -h, --help          show this text\n"
     "  --version           show the version\n"
     "\n"
-    "Exit status: 0 every item sent; 1 the port cannot be opened; 2 bad usage or a FILE that\n"
-    "cannot be read; 3 the port went away, or a frame did not go out, part-way.\n";
+    "Exit status: 0 every item sent; 1 the port cannot be opened, or the standard output could\n"
+    "not be written; 2 bad usage or a FILE that cannot be read (also one over 64 KiB); 3 the\n"
+    "port went away, or a frame did not go out, part-way; 128+N ended by signal N (SIGHUP,\n"
+    "SIGINT, SIGTERM), the last line saying what the display may hold.\n";
 
 // PoleSet's own options; any of them makes the command line the terminal side's.
 constexpr std::array<QLatin1String, 9> OptionNames = {
     QLatin1String("apply"),   QLatin1String("port"),  QLatin1String("line"),
     QLatin1String("dry-run"), QLatin1String("quiet"), QLatin1String("verbose"),
     QLatin1String("help"),    QLatin1String("h"),     QLatin1String("version")};
+
+// The options Qt 6.4 takes from a window program's command line (QGuiApplication's,
+// QApplication's and the X11 platform's), and whether a value follows.
+struct QtOption
+{
+    QLatin1String name;
+    bool value;
+};
+constexpr QtOption QtOptions[] = {
+    {QLatin1String("platform"), true},      {QLatin1String("platformpluginpath"), true},
+    {QLatin1String("platformtheme"), true}, {QLatin1String("plugin"), true},
+    {QLatin1String("qmljsdebugger"), true}, {QLatin1String("qwindowgeometry"), true},
+    {QLatin1String("qwindowicon"), true},   {QLatin1String("qwindowtitle"), true},
+    {QLatin1String("session"), true},       {QLatin1String("style"), true},
+    {QLatin1String("stylesheet"), true},    {QLatin1String("display"), true},
+    {QLatin1String("geometry"), true},      {QLatin1String("name"), true},
+    {QLatin1String("title"), true},         {QLatin1String("visual"), true},
+    {QLatin1String("icon"), true},          {QLatin1String("reverse"), false},
+    {QLatin1String("widgetcount"), false},  {QLatin1String("testability"), false},
+    {QLatin1String("nograb"), false},       {QLatin1String("dograb"), false}};
+// Those Qt also takes as -name=value.
+constexpr std::array<QLatin1String, 3> QtAssignedOptions = {
+    QLatin1String("style"), QLatin1String("stylesheet"), QLatin1String("qmljsdebugger")};
+
+// Names the platform plugins that need a display server: the X11 and Wayland ones.
+bool needsScreen(const QString &platform)
+{
+    for (const QString &entry : platform.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString base = entry.section(QLatin1Char(':'), 0, 0);
+        if (!base.startsWith(QLatin1String("xcb")) && !base.startsWith(QLatin1String("wayland")))
+            return false;
+    }
+    return true;
+}
 
 int usageError(QTextStream &err, const QString &message)
 {
@@ -96,8 +135,16 @@ QString spacedHex(const QByteArray &bytes)
     return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
+// The most a settings file holds; what lies beyond would be lost without a word.
+constexpr qint64 FileLimit = qint64{64} * 1024;
+
+QString tooLong()
+{
+    return QStringLiteral("it is longer than 64 KiB, the most a settings file may hold");
+}
+
 // The settings from FILE: "-" is the standard input; a regular file or a pipe is read to its end
-// (the same 64 KiB at most as any settings file), anything else is refused with what it is.
+// (no more than a settings file may hold), anything else is refused with what it is.
 bool readApplyFile(const QString &path, Define &settings, QString &why)
 {
     if (path != QLatin1String("-")) {
@@ -107,8 +154,13 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
                                   : QString::fromLocal8Bit(std::strerror(errno));
             return false;
         }
-        if (S_ISREG(st.st_mode))
+        if (S_ISREG(st.st_mode)) {
+            if (st.st_size > FileLimit) {
+                why = tooLong();
+                return false;
+            }
             return ReadSettingsFile(path, settings, &why);
+        }
         if (!S_ISFIFO(st.st_mode)) {
             why = S_ISDIR(st.st_mode) ? QStringLiteral("it is a directory")
                   : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)
@@ -125,7 +177,24 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
         why = file.errorString();
         return false;
     }
-    if (readSettings(file, settings))
+    // One byte past the limit tells a pipe that holds more from one that holds just that much.
+    QByteArray text;
+    while (text.size() <= FileLimit) {
+        const QByteArray piece = file.read(FileLimit + 1 - text.size());
+        if (piece.isEmpty())
+            break;
+        text += piece;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        why = file.errorString();
+        return false;
+    }
+    if (text.size() > FileLimit) {
+        why = tooLong();
+        return false;
+    }
+    QBuffer buffer(&text);
+    if (buffer.open(QIODevice::ReadOnly) && readSettings(buffer, settings))
         return true;
     why = QStringLiteral("it is not a PoleSet settings file (its first line does not begin with "
                          "PoleSet)");
@@ -232,6 +301,54 @@ bool wantsCommandLine(const QStringList &arguments)
     return false;
 }
 
+int checkWindowStart(const QStringList &arguments, const QProcessEnvironment &environment,
+                     QTextStream &err)
+{
+    const auto refuse = [&err](const QString &message) {
+        err << "poleset: " << terminalText(message) << " (poleset --help shows the options)\n";
+        err.flush();
+        return int(Usage);
+    };
+    QString platform = environment.value(QStringLiteral("QT_QPA_PLATFORM"));
+    bool displayNamed = false;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2)
+            return refuse(QStringLiteral("unexpected argument %1").arg(argument));
+        // Qt takes -name and --name alike.
+        const QString option = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        const QString name = option.section(QLatin1Char('='), 0, 0);
+        const auto known = std::find_if(std::begin(QtOptions), std::end(QtOptions),
+                                        [&name](const QtOption &o) { return o.name == name; });
+        if (known == std::end(QtOptions))
+            return refuse(QStringLiteral("unknown option %1").arg(argument));
+        if (option.contains(QLatin1Char('='))) {
+            if (std::find(QtAssignedOptions.begin(), QtAssignedOptions.end(), name) ==
+                QtAssignedOptions.end())
+                return refuse(QStringLiteral("unknown option %1").arg(argument));
+            continue;
+        }
+        if (!known->value)
+            continue;
+        if (++i == arguments.size())
+            return refuse(QStringLiteral("%1 needs a value").arg(argument));
+        if (name == QLatin1String("platform"))
+            platform = arguments.at(i);
+        displayNamed = displayNamed || name == QLatin1String("display");
+    }
+    // Qt would end with an abort and a core dump here, after a text about reinstalling.
+    if (needsScreen(platform) && !displayNamed &&
+        environment.value(QStringLiteral("DISPLAY")).isEmpty() &&
+        environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty()) {
+        err << "poleset: no screen to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is "
+               "set): start PoleSet in a desktop session, or set up the display from this "
+               "terminal with poleset --apply FILE\n";
+        err.flush();
+        return NoScreen;
+    }
+    return -1;
+}
+
 int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &err,
                    const CommandLineSystem &system)
 {
@@ -272,6 +389,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const QString path = files.value(0, QStringLiteral("PoleSet.ini"));
     Define settings;
     settings.AppDir = QDir::currentPath();
+    settings.startDir = StartDir::current();
     QString why;
     if (!readApplyFile(path, settings, why)) {
         err << "poleset: cannot read "
@@ -307,9 +425,9 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         return QStringLiteral("[%1/%2] %3").arg(n).arg(count).arg(item.name);
     };
     if (parser.isSet(dryRun)) {
-        const ComEntry entry = device.isEmpty()
-                                   ? inspectComEntry(settings.ComPort, settings.AppDir, system.root)
-                                   : inspectDevice(device);
+        const ComEntry entry =
+            device.isEmpty() ? inspectComEntry(settings.ComPort, settings.startDir, system.root)
+                             : inspectDevice(device);
         out << "Port: " << terminalText(portLine(entry)) << "\n";
         out << "PC port at " << line->toString() << "\n";
         // The same Sends as a real run, over a port that takes every byte at once.
@@ -338,7 +456,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     std::unique_ptr<QtPortAdapter> qtPort;
     PortAdapter *adapter = system.port;
     if (!adapter) {
-        qtPort = std::make_unique<QtPortAdapter>(settings.AppDir);
+        qtPort = std::make_unique<QtPortAdapter>(settings.startDir);
         if (!device.isEmpty())
             qtPort->setFixedDevice(device);
         adapter = qtPort.get();
@@ -360,40 +478,24 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         if (talk)
             progress(err, QStringLiteral("sent\n"));
     };
+    // A terminal closing, Ctrl+C or a service manager ends the run between two bytes, and the
+    // summary says what the display got.
+    int stoppedBy = 0;
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, [&](int signal) {
+        if (stoppedBy == 0)
+            run.stop(TerminationSignals::name(stoppedBy = signal));
+    });
     if (!run.run()) {
-        const int n = run.stoppedAt();
-        const ApplyItem &item = run.items()[size_t(n - 1)];
-        const SendOutcome &outcome = run.outcome();
-        const bool itemSent = outcome.item == SendOutcome::Sent;
-        const bool closingFailed = itemSent && !outcome.reopenFailed;
-        const QString gone = QStringLiteral("the port went away (the device vanished or hung up)");
-        QString failure;
-        if (!itemSent)
-            failure = outcome.item == SendOutcome::PortGone
-                          ? gone
-                          : QStringLiteral("a byte of its frame did not leave the port within 2 "
-                                           "seconds");
-        else if (outcome.reopenFailed)
-            failure = QStringLiteral("the port could not be opened again at %1: %2")
-                          .arg(outcome.line.toString(), outcome.reopenFailed->reason());
-        else if (outcome.closing == SendOutcome::PortGone)
-            failure = QStringLiteral("%1 was sent; %2 before its closing frame left")
-                          .arg(item.name, gone);
-        else
-            failure = QStringLiteral("%1 was sent; its closing frame did not leave the port "
-                                     "within 2 seconds")
-                          .arg(item.name);
-        failure = terminalText(failure);
+        const ApplyItem &item = run.items()[size_t(run.failedItem() - 1)];
         if (talk)
-            err << (closingFailed ? "sent, closing frame failed\n" : "failed\n");
-        if (closingFailed)
-            err << "poleset: stopped at [" << n << "/" << count << "]: " << failure;
-        else
-            err << "poleset: stopped at [" << n << "/" << count << "] " << item.name << ": "
-                << failure;
-        err << "; nothing more was sent\n";
+            err << run.outcome() << "\n";
+        err << "poleset: stopped at [" << run.failedItem() << "/" << count << "]";
+        if (!run.itemSent())
+            err << " " << item.name;
+        err << ": " << terminalText(run.failure()) << "; nothing more was sent\n";
         err.flush();
-        return Stopped;
+        return stoppedBy ? 128 + stoppedBy : Stopped;
     }
     if (talk)
         progress(err, QStringLiteral("Set up in %1 s\n")

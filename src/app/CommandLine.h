@@ -5,6 +5,7 @@
 
 class Clock;
 class PortAdapter;
+class QProcessEnvironment;
 class QTextStream;
 
 // What the terminal side uses of the machine; tests put their own in place.
@@ -19,6 +20,12 @@ struct CommandLineSystem
 // PoleSet's own options is there. Anything else (Qt's -platform, -style, -reverse, ...) is left
 // to the application object, and the window starts.
 bool wantsCommandLine(const QStringList &arguments);
+
+// Before the window starts, without touching the display server: Qt's own options (-platform,
+// -style, -display, ...) are left to Qt, anything else is a usage error (2); without a screen to
+// show the window on, says so and how to set up from a terminal instead (1). -1: start the window.
+int checkWindowStart(const QStringList &arguments, const QProcessEnvironment &environment,
+                     QTextStream &err);
 
 // PoleSet from a terminal: --help, --version, and --apply, which sets up the display from a
 // settings file without the window. Needs no display server. `arguments` start with the

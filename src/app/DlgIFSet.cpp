@@ -72,7 +72,7 @@ bool validIndex(const QComboBox *list)
 
 } // namespace
 
-DlgIFSet::DlgIFSet(const InterfaceSettings &current, const QString &appDir, QWidget *parent)
+DlgIFSet::DlgIFSet(const InterfaceSettings &current, const StartDir &startDir, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
@@ -97,7 +97,8 @@ DlgIFSet::DlgIFSet(const InterfaceSettings &current, const QString &appDir, QWid
                        twipsRect(1680, 240, 1455, 390), listStyle);
     // A COM number stands for a device: show which one, and whether it is there now.
     for (int i = 0; i < CboPort->count(); ++i)
-        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, appDir)), Qt::ToolTipRole);
+        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, startDir)),
+                             Qt::ToolTipRole);
 
     QStringList baudItems;
     for (const int rate : baudRates())
@@ -154,9 +155,9 @@ int DlgIFSet::baudIndexOf(int rate)
 }
 
 std::optional<InterfaceSettings> DlgIFSet::choose(const InterfaceSettings &current,
-                                                  const QString &appDir, QWidget *parent)
+                                                  const StartDir &startDir, QWidget *parent)
 {
-    DlgIFSet dialog(current, appDir, parent);
+    DlgIFSet dialog(current, startDir, parent);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.settings();

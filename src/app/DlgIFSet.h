@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "StartDir.h"
 
 #include <QDialog>
 
@@ -28,13 +29,13 @@ class DlgIFSet : public QDialog
     Q_OBJECT
 
 public:
-    // `appDir` is where the COMn entries are looked up, for the port items' tool tips.
-    DlgIFSet(const InterfaceSettings &current, const QString &appDir, QWidget *parent = nullptr);
+    // `startDir` is where the COMn entries are looked up, for the port items' tool tips.
+    DlgIFSet(const InterfaceSettings &current, const StartDir &startDir, QWidget *parent = nullptr);
 
     // Shows the dialog modally: the settings chosen with Set, nothing after Cancel, Esc or the
     // close box.
     static std::optional<InterfaceSettings> choose(const InterfaceSettings &current,
-                                                   const QString &appDir, QWidget *parent);
+                                                   const StartDir &startDir, QWidget *parent);
     // What the lists hold now; a list without a selection keeps the current value.
     InterfaceSettings settings() const;
 

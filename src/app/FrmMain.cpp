@@ -286,7 +286,7 @@ void FrmMain::createControls()
     LblSending->setGeometry(twipsRect(6240, 3840, 2775, 375));
     LblSending->hide();
 
-    LblMessage = new QLabel(QStringLiteral(" Message"), client);
+    LblMessage = new StatusLine(QStringLiteral(" Message"), client);
     LblMessage->setObjectName(QStringLiteral("LblMessage"));
     LblMessage->setFrameStyle(QFrame::Box | QFrame::Plain);
     LblMessage->setGeometry(twipsRect(0, 5520, 9375, 375));

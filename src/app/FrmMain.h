@@ -123,8 +123,9 @@ private:
     void createMenus();
     // Accessible names and descriptions: what each control is, as a screen reader says it.
     void nameControls();
-    // The link pictures say whether the link is up; a change is announced.
-    void showLinkState(bool up);
+    // The link picture says whether the link is up. A change, and the status text when one is
+    // written, are announced to a screen reader together.
+    void showLinkState(bool up, const QString &status);
     void connectHandlers();
     void Form_Unload();
     void showLinkDownLook();

@@ -16,6 +16,7 @@ void FrmMain::BeginSending()
     TmrStat->setEnabled(false);
     CmdSend->hide();
     LblSending->show();
+    static_cast<StatusLine *>(LblMessage)->announce(LblSending->text());
     setCursor(Qt::WaitCursor);
     for (QLabel *arrow : ImgArrow)
         arrow->show();
@@ -63,7 +64,8 @@ void FrmMain::TmrStat_Timer()
     }
     QString status;
     // A closed or vanished port reports DSR off: the link-down look.
-    if (m_port.dsrHolding()) {
+    const bool up = m_port.dsrHolding();
+    if (up) {
         LineX1->hide();
         LineX2->hide();
         ImgArrow[m_arrowIndex]->hide();
@@ -73,7 +75,6 @@ void FrmMain::TmrStat_Timer()
         for (QAction *item : {MenuTest, MenuInit, MenuDemo})
             item->setEnabled(true);
         status = QStringLiteral("Communication OK");
-        showLinkState(true);
     } else {
         ImgArrow[m_arrowIndex]->hide();
         LineX1->show();
@@ -82,11 +83,12 @@ void FrmMain::TmrStat_Timer()
         for (QAction *item : {MenuTest, MenuInit, MenuDemo})
             item->setEnabled(false);
         status = QStringLiteral("Communication NG");
-        showLinkState(false);
     }
-    if (!LinkStatusShown)
+    const bool writeStatus = !LinkStatusShown;
+    if (writeStatus)
         ShowStatus(status);
     LinkStatusShown = true;
+    showLinkState(up, writeStatus ? status : QString());
 }
 
 void FrmMain::MenuHVersion_Click()

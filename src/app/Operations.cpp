@@ -92,7 +92,7 @@ void FrmMain::MenuIFSet_Click()
         m_port.setPortOpen(false);
     TmrStat->setEnabled(false);
     const std::optional<InterfaceSettings> chosen =
-        DlgIFSet::choose({m_define.ComPort, m_define.line()}, m_define.AppDir, this);
+        DlgIFSet::choose({m_define.ComPort, m_define.line()}, m_define.startDir, this);
     // Ended from outside (SIGTERM) while the dialog was open: the port stays closed.
     if (m_unloaded)
         return;

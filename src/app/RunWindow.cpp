@@ -1,16 +1,19 @@
 #include "RunWindow.h"
 
 #include "FrmMain.h"
+#include "MessageBoxPrompter.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
 
-int runWindow(FrmMain &window, TerminationSignals &termination)
+int runWindow(FrmMain &window, TerminationSignals &termination, EndablePrompter *prompter)
 {
     bool terminating = false;
     const QMetaObject::Connection connection =
         QObject::connect(&termination, &TerminationSignals::received, &window, [&] {
             terminating = true;
+            if (prompter)
+                prompter->end();
             if (window.isVisible())
                 window.close();
             else

@@ -4,9 +4,10 @@
 
 class QSocketNotifier;
 
-// Turns SIGTERM and SIGINT into a Qt signal on the event loop, so that a service manager or a
-// Ctrl+C ends the program through its normal shut-down. The handler itself only writes one
-// byte to a socket pair: nothing else is safe inside a signal handler.
+// Turns SIGTERM, SIGINT and SIGHUP into a Qt signal on the event loop, so that a service manager,
+// a Ctrl+C or a closing terminal ends the program through its normal shut-down. The handler
+// itself only writes the signal's number to a socket pair: nothing else is safe inside a signal
+// handler.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
@@ -15,8 +16,11 @@ public:
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 
+    // "SIGTERM", "SIGINT", "SIGHUP".
+    static QString name(int signal);
+
 signals:
-    void received();
+    void received(int signal);
 
 private:
     QSocketNotifier *m_notifier = nullptr;

@@ -1,9 +1,11 @@
 #include "WindowPlacement.h"
 
 #include <QEvent>
-#include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
+
+#include <algorithm>
 
 namespace {
 
@@ -36,8 +38,8 @@ protected:
 private:
     void place()
     {
-        QRect frame = m_window->frameGeometry();
-        frame.moveCenter(m_area().center());
+        const QRect bounds = m_window->screen() ? m_window->screen()->availableGeometry() : QRect();
+        const QRect frame = placedFrame(m_window->frameGeometry(), m_area(), bounds);
         if (frame.topLeft() != m_window->frameGeometry().topLeft())
             m_window->move(frame.topLeft());
     }
@@ -46,7 +48,23 @@ private:
     std::function<QRect()> m_area;
 };
 
+// The start of a length `size` that starts at `start`, kept within [low, low + room).
+int placedStart(int size, int start, int low, int room)
+{
+    return size >= room ? low : std::clamp(start, low, low + room - size);
+}
+
 } // namespace
+
+QRect placedFrame(QRect frame, const QRect &area, const QRect &bounds)
+{
+    frame.moveCenter(area.center());
+    if (bounds.isEmpty())
+        return frame;
+    frame.moveTopLeft({placedStart(frame.width(), frame.left(), bounds.left(), bounds.width()),
+                       placedStart(frame.height(), frame.top(), bounds.top(), bounds.height())});
+    return frame;
+}
 
 void centreWithFrame(QWidget *window, std::function<QRect()> area)
 {

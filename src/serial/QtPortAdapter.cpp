@@ -1,5 +1,6 @@
 #include "QtPortAdapter.h"
 
+#include "PortLock.h"
 #include "SerialDevices.h"
 
 #include <QDir>
@@ -56,8 +57,8 @@ bool portTakes(const LineSettings &line)
 
 struct QtPortAdapter::Private
 {
-    Private(const QString &dir, const QString &devRoot)
-        : appDir(dir)
+    Private(const StartDir &startDir, const QString &devRoot)
+        : dir(startDir)
         , root(devRoot)
     {
         QObject::connect(&serial, &QSerialPort::errorOccurred, &serial,
@@ -86,7 +87,7 @@ struct QtPortAdapter::Private
         Private &m_d;
     };
 
-    QString appDir;
+    StartDir dir;
     QString root;
     int commPort = 1;
     std::optional<ChosenPort> chosen; // the place CommPort was found to stand for
@@ -120,7 +121,7 @@ struct QtPortAdapter::Private
     const ChosenPort &choice()
     {
         if (!chosen || chosen->port != commPort)
-            chosen = chooseComPort(commPort, appDir, root);
+            chosen = chooseComPort(commPort, dir, root);
         return *chosen;
     }
 
@@ -146,6 +147,11 @@ struct QtPortAdapter::Private
         serial.setStopBits(QSerialPort::OneStop);
         serial.setFlowControl(QSerialPort::NoFlowControl);
         serial.clearError();
+        // Qt's own lock handling would delete the lock file of a program that holds the port.
+        if (const QString holder = clearPortLocks(path, root); !holder.isEmpty()) {
+            const QString reason = QStringLiteral("%1 is busy: %2").arg(path, holder);
+            throw PortError(path, reason, reason, QString(), entry.builtIn);
+        }
         if (!serial.open(QIODevice::WriteOnly)) {
             const auto [cause, advice] = openFailure(path);
             serial.clearError();
@@ -321,8 +327,8 @@ struct QtPortAdapter::Private
     }
 };
 
-QtPortAdapter::QtPortAdapter(const QString &appDir, const QString &root)
-    : d(std::make_unique<Private>(appDir, root))
+QtPortAdapter::QtPortAdapter(const StartDir &dir, const QString &root)
+    : d(std::make_unique<Private>(dir, root))
 {}
 
 QtPortAdapter::~QtPortAdapter()
@@ -351,7 +357,7 @@ int QtPortAdapter::commPort() const
 
 void QtPortAdapter::chooseDevice()
 {
-    d->chosen = chooseComPort(d->commPort, d->appDir, d->root);
+    d->chosen = chooseComPort(d->commPort, d->dir, d->root);
 }
 
 void QtPortAdapter::setSettings(const LineSettings &line)

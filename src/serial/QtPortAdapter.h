@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PortAdapter.h"
+#include "StartDir.h"
 
 #include <QObject>
 #include <QString>
@@ -10,12 +11,15 @@
 class QSerialPort;
 
 // PortAdapter over QSerialPort. COM numbers stand for devices as SerialDevices.h describes:
-// the entry COMn in `appDir`, else the built-in port, decided when the port is chosen. `root` is
-// where the built-in ports are looked for: "/" on a machine, a scratch tree in tests.
+// the entry COMn in the start-up directory `dir`, else the built-in port, decided when the port
+// is chosen. `root` is where the built-in ports and the lock directories are looked for: "/" on a
+// machine, a scratch tree in tests. A port whose lock file has a live holder is not opened
+// (PortLock.h); an open port is held exclusively (TIOCEXCL, which QSerialPort sets on opening and
+// clears on closing), so that a program that ignores lock files cannot open it either.
 class QtPortAdapter : public PortAdapter
 {
 public:
-    explicit QtPortAdapter(const QString &appDir, const QString &root = QStringLiteral("/"));
+    explicit QtPortAdapter(const StartDir &dir, const QString &root = QStringLiteral("/"));
     ~QtPortAdapter() override;
 
     // Opens this device whatever the COM number says (a device named on the command line).

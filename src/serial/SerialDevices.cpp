@@ -6,11 +6,11 @@
 
 #include <algorithm>
 
-#ifndef Q_OS_WIN
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
 namespace {
 
@@ -24,7 +24,6 @@ QString builtInPort(int port, const QString &root)
     return port >= 1 ? QDir(root).filePath(QStringLiteral("dev/ttyS%1").arg(port - 1)) : QString();
 }
 
-#ifndef Q_OS_WIN
 QString kindOfFile(mode_t mode)
 {
     if (S_ISREG(mode))
@@ -38,14 +37,12 @@ QString kindOfFile(mode_t mode)
     return QStringLiteral("a block device");
 }
 
-QString readLink(const QString &path)
+QString readLinkAt(int dir, const QByteArray &name)
 {
     QByteArray target(4096, '\0');
-    const ssize_t size =
-        ::readlink(QFile::encodeName(path).constData(), target.data(), size_t(target.size()));
+    const ssize_t size = ::readlinkat(dir, name.constData(), target.data(), size_t(target.size()));
     return size < 0 ? QString() : QFile::decodeName(target.left(size));
 }
-#endif
 
 // A word for a shell command line, quoted only when it needs to be.
 QString shellWord(const QString &word)
@@ -68,17 +65,28 @@ QStringList entriesIn(const QString &dir, const QStringList &patterns)
 
 namespace {
 
-// Finds out what the entry (set in `e`) leads to.
-ComEntry &classify(ComEntry &e)
+ComEntry &unreachable(ComEntry &e, const QString &why)
 {
-#ifndef Q_OS_WIN
+    e.kind = ComEntry::Unreachable;
+    e.what = why;
+    return e;
+}
+
+// Finds out what `name` in `dir` leads to (`e.entry` is its path for texts). O_PATH follows the
+// links without opening what they lead to, and nothing on the way is looked up by a path that
+// passes through the start-up directory's name or its parents.
+ComEntry &classify(ComEntry &e, int dir, const QByteArray &name)
+{
     struct stat st;
-    if (!e.builtIn && ::lstat(QFile::encodeName(e.entry).constData(), &st) == 0 &&
+    if (!e.builtIn && ::fstatat(dir, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISLNK(st.st_mode))
-        e.linkTarget = readLink(e.entry);
+        e.linkTarget = readLinkAt(dir, name);
     e.device = e.entry;
-    if (e.entry.isEmpty() || ::stat(QFile::encodeName(e.entry).constData(), &st) != 0) {
-        e.kind = !e.entry.isEmpty() && errno == ELOOP ? ComEntry::Loop : ComEntry::Missing;
+    const Descriptor fd(::openat(dir, name.constData(), O_PATH | O_CLOEXEC));
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        if (errno != ENOENT && errno != ELOOP)
+            return unreachable(e, QString::fromLocal8Bit(std::strerror(errno)));
+        e.kind = errno == ELOOP ? ComEntry::Loop : ComEntry::Missing;
         return e;
     }
     if (!S_ISCHR(st.st_mode)) {
@@ -86,46 +94,51 @@ ComEntry &classify(ComEntry &e)
         e.what = kindOfFile(st.st_mode);
         return e;
     }
-    // The final target, so that the lock file names the device itself.
-    const QString canonical = QFileInfo(e.entry).canonicalFilePath();
-    if (!canonical.isEmpty())
-        e.device = canonical;
-#endif
+    // The device's own path, as the kernel found it, so that the lock file names the device.
+    e.device = readLinkAt(AT_FDCWD, "/proc/self/fd/" + QByteArray::number(fd.get()));
+    if (e.device.isEmpty())
+        return unreachable(e, QStringLiteral("the path of the device it leads to cannot be read"));
     e.kind = ComEntry::Device;
     return e;
 }
 
+// The COMn entry in `dir`, whatever its state.
+ComEntry &classifyEntry(ComEntry &e, const StartDir &dir)
+{
+    if (dir.fd() == -1)
+        return unreachable(e, dir.error());
+    return classify(e, dir.fd(), comName(e.port).toLatin1());
+}
+
 } // namespace
 
-ComEntry inspectComEntry(int port, const QString &appDir, const QString &root)
+ComEntry inspectComEntry(int port, const StartDir &dir, const QString &root)
 {
     ComEntry e;
     e.port = port;
-#ifdef Q_OS_WIN
-    Q_UNUSED(appDir);
-    Q_UNUSED(root);
-    e.entry = comName(port);
-#else
-    e.entry = QDir(appDir).filePath(comName(port));
-    if (!QFileInfo(e.entry).isSymLink() && !QFileInfo::exists(e.entry)) {
-        e.builtIn = true;
-        e.entry = builtInPort(port, root);
-    }
-#endif
-    return classify(e);
+    e.entry = QDir(dir.path()).filePath(comName(port));
+    struct stat st;
+    if (dir.fd() == -1 ||
+        ::fstatat(dir.fd(), comName(port).toLatin1().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return classifyEntry(e, dir);
+    if (errno != ENOENT)
+        return unreachable(e, QString::fromLocal8Bit(std::strerror(errno)));
+    e.builtIn = true;
+    e.entry = builtInPort(port, root);
+    return classify(e, AT_FDCWD, QFile::encodeName(e.entry));
 }
 
 ComEntry inspectDevice(const QString &path)
 {
     ComEntry e;
     e.entry = path;
-    return classify(e);
+    return classify(e, AT_FDCWD, QFile::encodeName(path));
 }
 
-ChosenPort chooseComPort(int port, const QString &appDir, const QString &root)
+ChosenPort chooseComPort(int port, const StartDir &dir, const QString &root)
 {
-    const ComEntry entry = inspectComEntry(port, appDir, root);
-    return {port, entry.builtIn, entry.entry};
+    const ComEntry entry = inspectComEntry(port, dir, root);
+    return {port, entry.builtIn, entry.entry, dir};
 }
 
 ComEntry inspectChosenPort(const ChosenPort &chosen)
@@ -134,22 +147,17 @@ ComEntry inspectChosenPort(const ChosenPort &chosen)
     e.port = chosen.port;
     e.builtIn = chosen.builtIn;
     e.entry = chosen.path;
-    return classify(e);
+    if (chosen.builtIn)
+        return classify(e, AT_FDCWD, QFile::encodeName(chosen.path));
+    return classifyEntry(e, chosen.dir);
 }
 
 bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(chosen);
-    Q_UNUSED(openedBefore);
-    return true;
-#else
     // The built-in ports are never opened on their own unless they were open before.
     if (chosen.path.isEmpty() || (chosen.builtIn && chosen.path != openedBefore))
         return false;
-    struct stat st;
-    return ::stat(QFile::encodeName(chosen.path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
-#endif
+    return inspectChosenPort(chosen).kind == ComEntry::Device;
 }
 
 QString describeComEntry(const ComEntry &e)
@@ -173,6 +181,8 @@ QString describeComEntry(const ComEntry &e)
         return QStringLiteral("%1 is a symbolic link that loops").arg(place);
     case ComEntry::NotADevice:
         return QStringLiteral("%1 is %2, not a serial device").arg(place, e.what);
+    case ComEntry::Unreachable:
+        return QStringLiteral("%1 cannot be looked up: %2").arg(place, e.what);
     }
     return place;
 }

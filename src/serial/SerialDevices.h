@@ -1,21 +1,25 @@
 #pragma once
 
+#include "StartDir.h"
+
 #include <QList>
 #include <QString>
 
 // Which device a COM number stands for on this machine, what is at that place right now, and
 // which serial adapters the machine has. Every function looks at a directory tree only: `root` is
 // "/" on a real machine and a scratch directory in tests, and paths are given as seen from it.
+// The COMn entries are looked up through the start-up directory's descriptor.
 
 // What COMn is now: the entry named COMn in the start-up directory when there is one (usually a
 // symbolic link to a device), else the built-in port /dev/ttyS{n-1}.
 struct ComEntry
 {
     enum Kind {
-        Device,     // leads to a character device, which can be opened
-        Missing,    // leads nowhere: a link to a path that does not exist, a built-in port absent
-        Loop,       // a symbolic link that never ends
-        NotADevice, // a plain file, a directory or anything else that is not a device
+        Device,      // leads to a character device, which can be opened
+        Missing,     // leads nowhere: a link to a path that does not exist, a built-in port absent
+        Loop,        // a symbolic link that never ends
+        NotADevice,  // a plain file, a directory or anything else that is not a device
+        Unreachable, // the entry, or the way to where it leads, cannot be looked up
     };
     int port = 0;
     Kind kind = Missing;
@@ -23,11 +27,12 @@ struct ComEntry
     QString entry;        // the COMn entry, or the built-in port's device
     QString device;       // the path to open: the final target of a link, else `entry`
     QString linkTarget;   // a link's target as written, empty for anything else
-    QString what;         // for NotADevice: "a plain file", "a directory", ...
+    QString what; // for NotADevice: "a plain file", "a directory", ...; for Unreachable: why
 };
 
-ComEntry inspectComEntry(int port, const QString &appDir,
-                         const QString &root = QStringLiteral("/"));
+// Only a definite "no such entry" means the built-in port; any other failure to look the entry
+// up makes it Unreachable, and nothing is opened.
+ComEntry inspectComEntry(int port, const StartDir &dir, const QString &root = QStringLiteral("/"));
 // The same for a device given by its path; `port` is 0.
 ComEntry inspectDevice(const QString &path);
 
@@ -41,14 +46,14 @@ struct ChosenPort
     int port = 0;
     bool builtIn = false;
     QString path; // the COMn entry, or the built-in port's device
+    StartDir dir; // where the COMn entry is looked up again
 };
 
-ChosenPort chooseComPort(int port, const QString &appDir,
-                         const QString &root = QStringLiteral("/"));
+ChosenPort chooseComPort(int port, const StartDir &dir, const QString &root = QStringLiteral("/"));
 // What the chosen place is now; Missing when the entry has gone.
 ComEntry inspectChosenPort(const ChosenPort &chosen);
 // Whether it may be opened again without the user choosing: it leads to a device, and a built-in
-// port only when it is the device `openedBefore`. One stat while nothing is there.
+// port only when it is the device `openedBefore`. A few system calls, no device opened.
 bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore);
 
 // One line for the Interface Set port items and the port error box, e.g.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "StartDir.h"
 
 #include <QString>
 
@@ -35,11 +36,17 @@ struct Define
         ComBitLen = line.dataBits;
     }
 
-    // Everything but AppDir back to the defaults.
+    // The start-up directory itself, through which the COMn entries and the settings file are
+    // found; AppDir is its name for texts.
+    StartDir startDir = {};
+
+    // Everything but the start-up directory back to the defaults.
     void resetToDefaults()
     {
         const QString appDir = AppDir;
+        const StartDir dir = startDir;
         *this = Define{};
         AppDir = appDir;
+        startDir = dir;
     }
 };

@@ -5,13 +5,17 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -208,7 +212,10 @@ bool readSettings(QIODevice &in, Define &define)
 {
     define.resetToDefaults();
     LineReader reader(in);
-    const auto header = reader.next();
+    auto header = reader.next();
+    // Some editors put a UTF-8 byte-order mark first; it is no reason to drop the settings.
+    if (header && header->startsWith("\xEF\xBB\xBF"))
+        header = header->sliced(3);
     if (!header || !headerAccepted(*header))
         return false;
     while (const auto line = reader.next())
@@ -247,7 +254,11 @@ QString settingsFilePath(const Define &define)
     return QDir::toNativeSeparators(QDir(define.AppDir).filePath(QStringLiteral("PoleSet.ini")));
 }
 
+// The file is found through the start-up directory's descriptor, never by the path above: the
+// directory's name may be in any encoding and its parents closed to the user.
 namespace {
+
+constexpr char FileName[] = "PoleSet.ini";
 
 bool failed(QString *why, const QString &reason)
 {
@@ -256,20 +267,31 @@ bool failed(QString *why, const QString &reason)
     return false;
 }
 
-} // namespace
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
-bool ReadSettingsFile(const QString &path, Define &define, QString *why)
+// Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
+// place would block, never end or mean nothing, and is not even opened. What is opened is
+// looked at again, in case it was swapped in between.
+bool readSettingsAt(int dir, const char *name, Define &define, QString *why)
 {
     define.resetToDefaults();
-    // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
-    // place would block, never end or mean nothing, and is not even opened.
-    const QFileInfo info(path);
-    if (!info.exists())
-        return failed(why, QStringLiteral("there is no such file"));
-    if (!info.isFile())
+    struct stat st;
+    if (::fstatat(dir, name, &st, 0) != 0)
+        return failed(why, errno == ENOENT ? QStringLiteral("there is no such file")
+                                           : systemReason(errno));
+    if (!S_ISREG(st.st_mode))
         return failed(why, QStringLiteral("it is not a regular file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    Descriptor fd(::openat(dir, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return failed(why, systemReason(errno));
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return failed(why, QStringLiteral("it is not a regular file"));
+    QFile file;
+    if (!file.open(fd.release(), QIODevice::ReadOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle))
         return failed(why, file.errorString());
     if (!readSettings(file, define))
         return failed(why, QStringLiteral("it is not a PoleSet settings file (its first line "
@@ -277,11 +299,18 @@ bool ReadSettingsFile(const QString &path, Define &define, QString *why)
     return true;
 }
 
+} // namespace
+
+bool ReadSettingsFile(const QString &path, Define &define, QString *why)
+{
+    return readSettingsAt(AT_FDCWD, QFile::encodeName(path).constData(), define, why);
+}
+
 void ReadSettings(Define &define)
 {
     // Whatever is wrong with the file, the defaults hold; nothing is said but to the trace.
     QString why;
-    if (ReadSettingsFile(settingsFilePath(define), define, &why))
+    if (readSettingsAt(define.startDir.fd(), FileName, define, &why))
         qCDebug(lcSettings).noquote() << "read" << settingsFilePath(define);
     else
         qCDebug(lcSettings).noquote()
@@ -290,50 +319,111 @@ void ReadSettings(Define &define)
 
 namespace {
 
-// For a directory that takes no new files: the new text is written over the file itself. The
-// part of the old text it covers is kept and put back, with the old length, if the write fails
-// part-way, so a failure loses nothing of the old file.
-bool rewriteInPlace(const QString &path, const QByteArray &text, QString *why)
+// For a directory that takes no new files, and for a link in the file's place (the link stays):
+// the new text is written over the file itself. The part of the old text it covers is kept and
+// put back, with the old length, if the write fails part-way, so a failure loses nothing of the
+// old file.
+bool rewriteInPlace(int dir, const QByteArray &text, QString *why)
 {
-    QFile file(path);
-    // ReadWrite alone does not truncate; unbuffered, so a failed write leaves nothing pending.
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    Descriptor fd(::openat(dir, FileName, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
+        return failed(why, systemReason(errno));
+    if (!S_ISREG(st.st_mode))
+        return failed(why, QStringLiteral("it is not a regular file, so it is left alone"));
+    QFile file;
+    // Unbuffered, so a failed write leaves nothing pending.
+    if (!file.open(fd.release(), QIODevice::ReadWrite | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle))
         return failed(why, file.errorString());
     const qint64 oldSize = file.size();
     const QByteArray oldHead = file.read(text.size());
     if (oldHead.size() != std::min<qint64>(oldSize, text.size()))
         return failed(why, file.errorString());
-    if (file.seek(0) && file.write(text) == text.size() && file.flush() && file.resize(text.size()))
+    if (file.seek(0) && file.write(text) == text.size() && file.resize(text.size()))
         return true;
     const QString reason = file.errorString();
-    if (file.seek(0) && file.write(oldHead) == oldHead.size() && file.flush())
+    if (file.seek(0) && file.write(oldHead) == oldHead.size())
         file.resize(oldSize);
     return failed(why, reason);
+}
+
+bool writeAll(int fd, const QByteArray &text)
+{
+    for (qsizetype done = 0; done < text.size();) {
+        const ssize_t n = ::write(fd, text.constData() + done, size_t(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// A new file beside the old one, not yet in its place: "PoleSet.ini." and six random letters.
+Descriptor createTemporary(int dir, QByteArray &name)
+{
+    static constexpr char Letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = QByteArray(FileName) + '.';
+        for (int i = 0; i < 6; ++i)
+            name += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+        Descriptor fd(::openat(dir, name.constData(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (fd.get() >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return Descriptor();
 }
 
 } // namespace
 
 bool SaveSettings(const Define &define, QString *why, const QDateTime &stamp)
 {
-    const QString path = settingsFilePath(define);
-    const QFileInfo existing(path);
-    if (existing.exists() && !existing.isFile())
+    const int dir = define.startDir.fd();
+    if (dir == -1)
+        return failed(why, define.startDir.error());
+    struct stat old;
+    const bool exists = ::fstatat(dir, FileName, &old, 0) == 0;
+    if (!exists && errno != ENOENT)
+        return failed(why, systemReason(errno));
+    if (exists && !S_ISREG(old.st_mode))
         return failed(why, QStringLiteral("it is not a regular file, so it is left alone"));
+    // A file its user may not write is not replaced either.
+    if (exists && ::faccessat(dir, FileName, W_OK, AT_EACCESS) != 0)
+        return failed(why, systemReason(errno));
     const QByteArray text = encodeSettings(define, stamp);
+    struct stat entry;
+    if (exists && ::fstatat(dir, FileName, &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(entry.st_mode))
+        return rewriteInPlace(dir, text, why);
 
-    // The new text goes to a temporary file that replaces the old one only once it is complete.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (existing.isFile())
-            return rewriteInPlace(path, text, why);
-        return failed(why, file.errorString());
+    // The new text goes to a temporary file that replaces the old one only once it is complete
+    // and on the disk.
+    QByteArray temporary;
+    Descriptor fd = createTemporary(dir, temporary);
+    if (fd.get() < 0) {
+        const int error = errno;
+        return exists ? rewriteInPlace(dir, text, why) : failed(why, systemReason(error));
     }
-    // Qt 6.4's commit() misses a write that fails while it flushes its buffer (a full disk) and
-    // would put the truncated file in place, so the flush is checked here.
-    if (file.write(text) != text.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (exists) {
+        // The file keeps its owner and its mode. Only root may give a file to another user;
+        // anyone else saves it as their own, as before.
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
+            const int given = ::fchown(fd.get(), old.st_uid, old.st_gid);
+            Q_UNUSED(given);
+        }
+        ::fchmod(fd.get(), old.st_mode & 07777);
+    }
+    const bool written = writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+    const int error = errno;
+    if (::close(fd.release()) != 0 || !written ||
+        ::renameat(dir, temporary.constData(), dir, FileName) != 0) {
+        const QString reason = systemReason(written ? errno : error);
+        ::unlinkat(dir, temporary.constData(), 0);
         return failed(why, reason);
     }
-    return file.commit() || failed(why, file.errorString());
+    return true;
 }

@@ -26,8 +26,7 @@ std::vector<ApplyItem> applyItems(const Define &settings);
 
 // A whole set-up from a settings file: the seven Sends of the window, one after the other, with
 // "Set Communication after Sent data" ticked, through the same session. The file is only read.
-// Stops at the first Send that did not end whole, and says where through stoppedAt() and
-// outcome(); the wording is the caller's.
+// Stops at the first Send that did not end whole.
 class SetupApply
 {
 public:
@@ -42,20 +41,29 @@ public:
 
     // Opens the port at the line the display listens at now. Throws PortError.
     void open(const LineSettings &line);
-    // True when every item went out whole.
+    // True when every item went out whole. Otherwise failedItem() and outcome() say where and
+    // what its Send did, and failure() says it in words; itemSent() whether the item's own frame
+    // had left whole, so that the display holds it.
     bool run();
-    // The item it stopped at (from 1), 0 when none; and what that item's Send did.
-    int stoppedAt() const { return m_stoppedAt; }
-    const SendOutcome &outcome() const { return m_outcome; }
+    // Ends a run under way (from an event during one of its waits): the byte or wait under way is
+    // the last, nothing more goes out, and run() returns false. `why` names the cause ("SIGINT").
+    void stop(const QString &why);
+
     const std::vector<ApplyItem> &items() const { return m_items; }
-    // Ends the run at its next step: no further byte, no further wait.
-    void abort() { m_link.abort(); }
+    int failedItem() const { return m_failedItem; }
+    const SendOutcome &sendOutcome() const { return m_sendOutcome; }
+    bool itemSent() const { return m_sendOutcome.item == SendOutcome::Sent; }
+    // How the failed item's progress line ends: "failed", "sent, closing frame failed", ...
+    QString outcome() const;
+    // What went wrong and what the display holds now.
+    QString failure() const;
 
 private:
     Define m_define;
     SerialLink m_link;
     SetupSession m_session;
     std::vector<ApplyItem> m_items;
-    int m_stoppedAt = 0;
-    SendOutcome m_outcome;
+    QString m_stoppedBy;
+    int m_failedItem = 0;
+    SendOutcome m_sendOutcome;
 };

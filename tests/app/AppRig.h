@@ -76,12 +76,17 @@ struct AppRig
         const FrmMain &w = *window;
         const QString heard =
             QAccessible::queryAccessibleInterface(w.ImgPole)->text(QAccessible::Name);
-        const bool items[] = {shown(w.CmdSend),        w.MenuTest->isEnabled(),
-                              w.MenuInit->isEnabled(), w.MenuDemo->isEnabled(),
-                              !shown(w.LineX1),        !shown(w.LineX2),
-                              heard == "Link up"};
+        const bool items[] = {shown(w.CmdSend),
+                              w.MenuTest->isEnabled(),
+                              w.MenuInit->isEnabled(),
+                              w.MenuDemo->isEnabled(),
+                              !shown(w.LineX1),
+                              !shown(w.LineX2),
+                              heard == "Link to the display: up"};
         const int up = int(std::count(std::begin(items), std::end(items), true));
-        return up == 7 ? 1 : up == 0 && shownArrow() == -1 && heard == "Link down" ? 0 : -1;
+        return up == 7                                                                 ? 1
+               : up == 0 && shownArrow() == -1 && heard == "Link to the display: down" ? 0
+                                                                                       : -1;
     }
     static QByteArray framed(const char *payloadHex)
     {

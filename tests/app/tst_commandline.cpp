@@ -4,6 +4,7 @@
 #include "VersionInfo.h"
 
 #include <csignal>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -13,6 +14,10 @@ namespace {
 const QByteArray File = "PoleSet   12-07-2026  10:00:00\r\nPort= 2\r\nBaud= 19200\r\nParity=E\r\n"
                         "BitLen= 7\r\nINChar= 10\r\nCodePage= 2\r\nEmulation=ESC/POS\r\n"
                         "Upper=Caf\xe9\xa0\x80\x1b]0;t\x07\t\x7f\x81\r\n";
+
+// What the fake port does at a time into the run: its output stalls, it refuses every
+// later open, or a signal comes.
+enum Fault { None, Hangup = SIGHUP, Interrupt = SIGINT, Stall = 100, RefuseOpen };
 
 struct Run
 {
@@ -97,13 +102,14 @@ private slots:
 
     void statuses_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // PIPE: a pipe that holds the file, as stdin
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("said");   // on stdout or stderr; ROOT: the device tree
-        QTest::addColumn<double>("stallAt"); // > 0: over a fake port that stalls then
+        QTest::addColumn<QStringList>("arguments"); // PIPE, BIGPIPE: a pipe that holds the file
+        QTest::addColumn<int>("status");            // (and 70 KiB more), as stdin
+        QTest::addColumn<QString>("said");          // on stdout or stderr; ROOT: the device tree
+        QTest::addColumn<int>("fault");             // not None: over a fake port
+        QTest::addColumn<double>("at");
         const auto row = [](const char *name, const QStringList &arguments, int status,
-                            const QString &said, double stallAt = 0) {
-            QTest::newRow(name) << arguments << status << said << stallAt;
+                            const QString &said, Fault fault = None, double at = 0) {
+            QTest::newRow(name) << arguments << status << said << int(fault) << at;
         };
         row("help", {"-h"}, 0, "Usage: poleset");
         row("version, as the box, one dash", {"-version"}, 0, "poleset BOX\n");
@@ -112,6 +118,9 @@ private slots:
             "poleset: cannot read \\x1b[2J\\x7f.ini: there is no such file");
         row("a directory", {"--apply", "."}, 2, ".: it is a directory");
         row("a device", {"--apply", "/dev/null"}, 2, "it is a device");
+        row("a pipe over 64 KiB", {"--apply", "BIGPIPE", "--dry-run"}, 2,
+            "poleset: cannot read /dev/fd/N: it is longer than 64 KiB, the most a settings file "
+            "may hold\n");
         row("rate the display lacks", {"--apply", "--line", "110,N,8,1"}, 2, "--line takes");
         row("port the window lacks", {"--apply", "--port=COM5"}, 2, "--port takes COM1 to COM4 or");
         row("COMn cannot be opened", {"--apply", "--port", "COM3"}, 1,
@@ -128,36 +137,115 @@ private slots:
         row("the item's frame stalls", {"--apply"}, 3,
             "Denmark II ... failed\npoleset: stopped at [2/7] International Character: a byte of "
             "its frame did not leave the port within 2 seconds; nothing more",
-            3);
+            Stall, 3);
         row("its closing frame stalls", {"--apply"}, 3,
             "ESC/POS ... sent, closing frame failed\npoleset: stopped at [1/7]: Command Emulation "
             "was sent; its closing frame did not leave the port within 2 seconds",
-            1);
+            Stall, 1);
+        row("the port cannot follow the display", {"--apply"}, 3,
+            "E-7-1 ... sent, port not opened again\npoleset: stopped at [6/7]: Communication was "
+            "sent; the port could not be opened again at 19200,E,7,1 (gone); the display may now "
+            "listen at 19200,E,7,1; nothing more was sent\n",
+            RefuseOpen, 21);
+        row("SIGHUP after the item's frame", {"--apply"}, 128 + SIGHUP,
+            "E-7-1 ... sent, then SIGHUP\npoleset: stopped at [6/7]: Communication was sent; then "
+            "SIGHUP came; the display may now listen at 19200,E,7,1; nothing more was sent\n",
+            Hangup, 21);
+        row("SIGINT after the closing frame, quiet", {"--apply", "--quiet"}, 128 + SIGINT,
+            "poleset: stopped at [1/7]: Command Emulation was sent; then SIGINT came; nothing "
+            "more was sent\n",
+            Interrupt, 3);
     }
     void statuses()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, status);
         QFETCH(QString, said);
-        QFETCH(double, stallAt);
+        QFETCH(int, fault);
+        QFETCH(double, at);
         FakeClock clock;
         FakePort port;
-        clock.scheduleIn(stallAt, [&] { port.stalled = true; });
+        clock.scheduleIn(at, [&] {
+            if (fault == Stall)
+                port.stalled = true;
+            else if (fault == RefuseOpen)
+                port.refuseOpen = QStringLiteral("gone");
+            else if (fault != None)
+                ::raise(fault);
+        });
+        const QByteArray piped =
+            File + QByteArray(arguments.contains("BIGPIPE") ? 70 << 10 : 0, ' ');
         int pipe[2], stdinBefore = ::dup(STDIN_FILENO);
-        QVERIFY(::pipe(pipe) == 0 && ::write(pipe[1], File.data(), size_t(File.size())) > 0);
+        QVERIFY(::pipe(pipe) == 0 && ::fcntl(pipe[1], F_SETPIPE_SZ, 1 << 17) > 0 &&
+                ::write(pipe[1], piped.data(), size_t(piped.size())) == piped.size());
         ::close(pipe[1]), ::dup2(pipe[0], STDIN_FILENO);
-        arguments.replaceInStrings("PIPE", QStringLiteral("/dev/fd/%1").arg(pipe[0]));
-        const Run r = run(arguments, {&clock, stallAt > 0 ? &port : nullptr, m_dir.path()});
+        const QString fd = QStringLiteral("/dev/fd/%1").arg(pipe[0]);
+        arguments.replaceInStrings(QRegularExpression("^(BIG)?PIPE$"), fd);
+        const Run r = run(arguments, {&clock, fault != None ? &port : nullptr, m_dir.path()});
         ::dup2(stdinBefore, STDIN_FILENO), ::close(stdinBefore), ::close(pipe[0]);
         said.replace("ROOT", m_dir.path())
+            .replace("/dev/fd/N", fd)
             .replace("BOX", versionMessage().section('\n', 2, 2).section(' ', -1));
-        QCOMPARE(r.status, status);
         QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
+        QCOMPARE(r.status, status);
         QVERIFY(wantsCommandLine(QStringList{"poleset"} + arguments));
     }
 
-    // The program itself, given Qt's options, takes them and starts its window.
-    void windowStartsWithQtOptions()
+    // Before the window, without a display server: Qt's own options pass, anything else is
+    // refused in one line, and without a screen the program says how to start it instead.
+    void windowStart_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("environment"); // NAME=value
+        QTest::addColumn<int>("status");          // -1: the window starts
+        QTest::addColumn<QString>("said");
+        const QString help = " (poleset --help shows the options)\n";
+        const QString noScreen = "poleset: no screen to show the window on (neither DISPLAY nor "
+                                 "WAYLAND_DISPLAY is set): start PoleSet in a desktop session, "
+                                 "or set up the display from this terminal with poleset --apply "
+                                 "FILE\n";
+        QTest::newRow("a typo, no screen")
+            << QStringList{"--aply", "x.ini"} << "" << 2 << "poleset: unknown option --aply" + help;
+        QTest::newRow("a typo, a screen")
+            << QStringList{"-platform", "offscreen", "-aply"} << "DISPLAY=:0" << 2
+            << "poleset: unknown option -aply" + help;
+        QTest::newRow("a file") << QStringList{"x.ini"} << "DISPLAY=:0" << 2
+                                << "poleset: unexpected argument x.ini" + help;
+        QTest::newRow("an option Qt 6 no longer takes")
+            << QStringList{"-fn", "fixed"} << "DISPLAY=:0" << 2
+            << "poleset: unknown option -fn" + help;
+        QTest::newRow("a value missing") << QStringList{"-reverse", "-style"} << "DISPLAY=:0" << 2
+                                         << "poleset: -style needs a value" + help;
+        QTest::newRow("Qt's options with their values, offscreen")
+            << QStringList{"-style=fusion", "--reverse", "-qwindowtitle", "-x",
+                           "-platform",     "offscreen"}
+            << "" << -1 << "";
+        QTest::newRow("no screen") << QStringList{} << "" << 1 << noScreen;
+        QTest::newRow("no screen for the platform asked for")
+            << QStringList{"-platform", "xcb"} << "QT_QPA_PLATFORM=offscreen" << 1 << noScreen;
+        QTest::newRow("a Wayland session")
+            << QStringList{} << "WAYLAND_DISPLAY=wayland-0" << -1 << "";
+        QTest::newRow("-display names one") << QStringList{"-display", ":1"} << "" << -1 << "";
+    }
+    void windowStart()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, environment);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QProcessEnvironment env;
+        if (!environment.isEmpty())
+            env.insert(environment.section('=', 0, 0), environment.section('=', 1));
+        QString err;
+        QTextStream errStream(&err);
+        QCOMPARE(checkWindowStart(QStringList{"poleset"} + arguments, env, errStream), status);
+        QCOMPARE(err, said);
+    }
+
+    // The program itself: started with standard error closed, its descriptor 2 is /dev/null
+    // before the window connects anywhere; a closing terminal ends the window; a typo without a
+    // screen is a usage error, not Qt's abort; help that cannot be written is a failure.
+    void theProgramItself()
     {
         TestPty pty;
         QTemporaryDir dir;
@@ -166,13 +254,30 @@ private slots:
                 ini.write("PoleSet\r\nPort= 1\r\nBaud= 4800\r\n") > 0 && ini.flush());
         QProcess poleset;
         poleset.setWorkingDirectory(dir.path());
-        poleset.start(POLESET_PROGRAM, {"-platform", "offscreen", "-reverse", "stray"});
-        // Up once its port is open (at the file's speed); a termination signal closes it.
+        poleset.start("/bin/sh", {"-c", "exec \"$0\" \"$@\" 2>&-", POLESET_PROGRAM, "-platform",
+                                  "offscreen", "-reverse"});
+        // Up once its port is open (at the file's speed).
         QTRY_COMPARE_WITH_TIMEOUT(pty.lineSpeed(), 4800, 20000);
-        ::kill(pid_t(poleset.processId()), SIGTERM);
-        QVERIFY(poleset.waitForFinished(20000) && poleset.exitStatus() == QProcess::NormalExit &&
-                poleset.exitCode() == 0);
-        QVERIFY(poleset.readAllStandardError().contains("poleset: ignored: stray (poleset --help"));
+        const QString fd2 = QStringLiteral("/proc/%1/fd/2").arg(poleset.processId());
+        QCOMPARE(QFileInfo(fd2).symLinkTarget(), "/dev/null");
+        ::kill(pid_t(poleset.processId()), SIGHUP);
+        QVERIFY(poleset.waitForFinished(20000) && poleset.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(poleset.exitCode(), 0);
+
+        QProcessEnvironment noScreen = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            noScreen.remove(name);
+        poleset.setProcessEnvironment(noScreen);
+        poleset.start(POLESET_PROGRAM, {"--aply", "x.ini"});
+        QVERIFY(poleset.waitForFinished(20000) && poleset.exitStatus() == QProcess::NormalExit);
+        QCOMPARE(poleset.exitCode(), 2);
+
+        poleset.setStandardOutputFile("/dev/full");
+        poleset.start(POLESET_PROGRAM, {"--help"});
+        QVERIFY(poleset.waitForFinished(20000));
+        QCOMPARE(poleset.exitCode(), 1);
+        QCOMPARE(poleset.readAllStandardError(),
+                 "poleset: the standard output could not be written: No space left on device\n");
     }
 
     void applyOverALine_data()

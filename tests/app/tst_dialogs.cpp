@@ -25,7 +25,7 @@ struct Rig
 
     explicit Rig(const Ints &v)
         : current{v[0], {v[1], Parity(v[2]), v[3], 1}}
-        , dlg(current, QDir::currentPath())
+        , dlg(current, StartDir())
     {
         for (const char *name : {"CboPort", "CboBaud", "CboParity", "CboBitLen"})
             lists << dlg.findChild<QComboBox *>(QLatin1String(name));
@@ -76,21 +76,23 @@ private slots:
         const bool cancelled = how != "CmdSet" && how != "Enter";
         Rig r(variables);
         QCOMPARE(r.shown(), preset);
-        // A screen reader names each list after its label, the label's buddy; the value is the
-        // item.
+        // A reader hears each list by its label, the label's buddy, and its item.
         const QStringList labels{"Port No.", "Baud rate", "Parity", "Bit Length"};
         for (int i = 0; i < 4; ++i) {
-            QAccessibleInterface *list = QAccessible::queryAccessibleInterface(r.lists[i]);
-            QCOMPARE(list->text(QAccessible::Name) + '|' + list->text(QAccessible::Value),
-                     labels[i] + '|' + r.lists[i]->currentText());
+            QCOMPARE(QAccessible::queryAccessibleInterface(r.lists[i])->text(QAccessible::Name),
+                     labels[i] + ": " + r.lists[i]->currentText());
         }
         QCOMPARE(r.lists[1]->itemText(2), QStringLiteral("  1,200bps"));
         QVERIFY(r.dlg.findChild<QPushButton *>("CmdSet")->isDefault());
         // Each port says where its COMn entry leads.
         QCOMPARE(r.lists[0]->itemData(3, Qt::ToolTipRole).toString(),
-                 describeComEntry(inspectComEntry(4, QDir::currentPath())));
+                 describeComEntry(inspectComEntry(4, StartDir())));
         for (int i = 0; i < 4; ++i)
             r.lists[i]->setCurrentIndex(choose[i]);
+        // Over AT-SPI the item is in the name, its index the value.
+        QAccessibleInterface *baud = QAccessible::queryAccessibleInterface(r.lists[1]);
+        QCOMPARE(baud->text(QAccessible::Name), "Baud rate: " + r.lists[1]->currentText());
+        QCOMPARE(baud->valueInterface()->currentValue(), QVariant(choose[1]));
         if (how.startsWith("Cmd"))
             QTest::mouseClick(r.dlg.findChild<QPushButton *>(how), Qt::LeftButton);
         else if (how == "close box")

@@ -1,4 +1,5 @@
 #include "AppRig.h"
+#include "MessageBoxPrompter.h"
 #include "RunWindow.h"
 #include "TerminationSignals.h"
 #include "VersionInfo.h"
@@ -67,6 +68,31 @@ private slots:
                      QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
     }
 
+    // While Send is hidden the focus waits on the selected row, and goes back to Send when it
+    // shows, unless the user has moved it.
+    void focusHome()
+    {
+        AppRig r;
+        r.loadWithLinkUp();
+        FrmMain &w = r.w();
+        w.show();
+        QApplication::setActiveWindow(&w);
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.CmdSend->setFocus();
+        w.BeginSending();
+        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
+        w.EndSending();
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.CmdSend);
+        r.port.dsr = false;
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
+        w.CboEmulation->setFocus();
+        r.port.dsr = true;
+        r.clock.advance(0.5);
+        QCOMPARE(QApplication::focusWidget(), w.CboEmulation);
+    }
+
     void lostPortComesBack()
     {
         AppRig r;
@@ -104,31 +130,49 @@ private slots:
         QCOMPARE(opens(), 1);
     }
 
-    // SIGTERM and SIGINT end the program through the window's shut-down, also while starting.
+    // A termination signal ends the program through the window's shut-down, also while starting;
+    // in a Send whose item left whole the file is saved first; from then on no box waits for OK.
     void terminationEndsTheRun_data()
     {
-        QTest::addColumn<bool>("starting");
+        QTest::addColumn<QString>("when");
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM while starting") << true << SIGTERM;
-        QTest::newRow("SIGINT, window up") << false << SIGINT;
+        QTest::newRow("SIGTERM while starting") << "starting" << SIGTERM;
+        QTest::newRow("SIGINT, window up") << "up" << SIGINT;
+        QTest::newRow("SIGHUP in a Send's settle wait") << "sending" << SIGHUP;
+        QTest::newRow("SIGTERM, the port just gone") << "port gone" << SIGTERM;
     }
     void terminationEndsTheRun()
     {
-        QFETCH(bool, starting);
+        QFETCH(QString, when);
         QFETCH(int, signal);
         AppRig r;
-        r.window = std::make_unique<FrmMain>(r.define, r.port, r.clock, r.prompter);
+        QString said;
+        QTextStream err(&said);
+        EndablePrompter prompter(r.prompter, err);
+        r.window = std::make_unique<FrmMain>(r.define, r.port, r.clock, prompter);
         TerminationSignals termination;
         QTimer shown; // the signal once the window is up, which it must never be while starting
         shown.callOnTimeout([&] {
-            if (r.w().isVisible() && ::raise(signal) == 0)
-                shown.setObjectName("raised"), shown.stop();
+            if (!r.w().isVisible())
+                return;
+            shown.stop();
+            r.clock.advance(0.5); // the display is there: the Send button, and a farewell
+            r.port.vanishAfterBytes = when == "port gone" ? 0 : -1;
+            if (when != "sending") {
+                ::raise(signal);
+                return;
+            }
+            r.clock.scheduleIn(1.0, [&] { ::raise(signal); }); // after the item's frame
+            r.w().CmdSend_Click();
         });
         shown.start(0);
-        QVERIFY(!starting || ::raise(signal) == 0); // read during the start-up
-        QCOMPARE(runWindow(r.w(), termination), 0);
-        QVERIFY(r.w().unloaded() && !r.w().isVisible() && r.port.events.contains("close"));
-        QCOMPARE(shown.objectName().isEmpty(), starting);
+        QVERIFY(when != "starting" || ::raise(signal) == 0); // read during the start-up
+        QCOMPARE(runWindow(r.w(), termination, &prompter), 0);
+        QVERIFY(r.w().unloaded() && !r.w().isVisible() && !r.port.portOpen());
+        QCOMPARE(shown.isActive(), when == "starting");
+        QCOMPARE(QFile::exists(r.iniPath()), when == "sending");
+        QVERIFY(r.prompter.boxes.empty());
+        QCOMPARE(said, when == "port gone" ? "poleset: Faulted to Data sending!!\n" : "");
     }
 };
 

@@ -5,6 +5,7 @@
 #include "SetupCommands.h"
 #include "TestPty.h"
 #include "VfdPanel.h"
+#include "WindowPlacement.h"
 
 #include <QSerialPort>
 #include <QtTest>
@@ -17,6 +18,33 @@ class TestDisplayWindow : public QObject
     Q_OBJECT
 
 private slots:
+    // The free band beside PoleSet's window: the full layout where it fits, else the compact one,
+    // else the foot of the screen.
+    void placement_data()
+    {
+        QTest::addColumn<QRect>("screen");
+        QTest::addColumn<QRect>("placed");
+        QTest::addColumn<bool>("compact");
+        QTest::newRow("1280x1024: above")
+            << QRect(0, 0, 1280, 1024) << QRect(0, 0, 1280, 292) << false;
+        QTest::newRow("1024x768: above, compact")
+            << QRect(0, 0, 1024, 768) << QRect(0, 0, 1024, 164) << true;
+        QTest::newRow("1920x500: beside")
+            << QRect(0, 0, 1920, 500) << QRect(0, 30, 640, 150) << true;
+        QTest::newRow("800x600: nowhere")
+            << QRect(0, 0, 800, 600) << QRect(0, 450, 800, 150) << true;
+    }
+    void placement()
+    {
+        QFETCH(QRect, screen);
+        QFETCH(QRect, placed);
+        QFETCH(bool, compact);
+        const QRect poleSet = placedFrame(QRect(0, 0, 640, 440), screen, screen);
+        const auto place = DisplayWindow::placeBeside(poleSet, screen, {700, 222}, {500, 150});
+        QCOMPARE(place.frame, placed);
+        QCOMPARE(place.compact, compact);
+    }
+
     // What a file holds: the EEPROM when it is a whole file of ours, factory settings otherwise.
     void eepromFile_data()
     {
@@ -84,10 +112,16 @@ private slots:
             {w->findChildren<QGroupBox *>().value(0), "Stored in the display's EEPROM"},
             {w->findChildren<QGroupBox *>().value(1), "Line and traffic"},
             {w->findChild<QPlainTextEdit *>(), "Traffic log"},
-            {w->findChild<QPushButton *>(), "Factory settings"},
+            {w->findChildren<QPushButton *>().value(1), "Factory settings"},
             {upper, "Upper line: \"" + longest + '"'}};
         for (const auto &[widget, name] : named)
             QCOMPARE(QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name), name);
+        // A frame, and the glass a read-only text of its two lines.
+        QCOMPARE(QAccessible::queryAccessibleInterface(w.get())->role(), QAccessible::Window);
+        QAccessibleInterface *glass = QAccessible::queryAccessibleInterface(named[0].first);
+        QVERIFY(glass->state().readOnly);
+        QCOMPARE(glass->textInterface()->text(0, 41),
+                 w->decoder().lineText(0) + '\n' + w->decoder().lineText(1));
 
         w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
         QCOMPARE(w->decoder().eeprom().upperLine, longest.toLatin1());

@@ -22,7 +22,7 @@ private slots:
         Define define;
         FakeClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(dir.path(), root.path());
+        QtPortAdapter port(StartDir(dir.path()), root.path());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
         clock.advance(0.5);            // a pseudo-terminal holds DSR
@@ -72,7 +72,7 @@ private slots:
         Define define;
         FakeClock clock;
         FakePrompter prompter;
-        QtPortAdapter port(QDir::currentPath()); // COM1: the guest's /dev/ttyS0
+        QtPortAdapter port(StartDir::current()); // COM1: the guest's /dev/ttyS0
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load() && port.dsrHolding());
         clock.advance(0.5); // the link monitor finds DSR held: the farewell goes at the end

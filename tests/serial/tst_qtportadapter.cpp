@@ -7,8 +7,10 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class TestQtPortAdapter : public QObject
@@ -22,7 +24,7 @@ class TestQtPortAdapter : public QObject
         TestPty pty;
         QTemporaryDir dir, root;
         bool linked = pty.linkAs(dir.path());
-        QtPortAdapter port{dir.path(), root.path()}; // goes before the pty it is open on
+        QtPortAdapter port{StartDir(dir.path()), root.path()}; // goes before the pty it is open on
         Rig() { port.setPortOpen(linked); }
     };
 
@@ -66,7 +68,7 @@ private slots:
         QVERIFY(permitted || (rig.port.setPortOpen(false), ::chmod(path.constData(), 0400) == 0));
         QVERIFY(!root || (::chmod(QFile::encodeName(rig.dir.path()).constData(), 0755) == 0 &&
                           ::setresuid(65534, 0, 0) == 0 && ::setfsuid(65534) >= 0));
-        QtPortAdapter other(rig.dir.path(), rig.root.path());
+        QtPortAdapter other(StartDir(rig.dir.path()), rig.root.path());
         QString failure;
         try {
             other.setPortOpen(true);
@@ -76,6 +78,75 @@ private slots:
         QVERIFY(!root || (::setfsuid(0) >= 0 && ::setresuid(0, 0, 0) == 0));
         QCOMPARE(failure, pts + ": " + pts + reason);
         QVERIFY(!other.portOpen());
+    }
+
+    // Another program's lock file, in each form (the first in var/lock, the rest in run/lock): a
+    // live holder (this test) keeps the port and its lock file, and is named; the lock of a
+    // holder that has ended is taken over.
+    void lockFiles_data()
+    {
+        QTest::addColumn<int>("form"); // ten columns, binary, Qt's, no PID
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<QString>("says"); // after "DEVICE is busy: "; %1 lock file, %2 PID
+        int form = 0;
+        for (const char *name : {"ten columns", "binary", "Qt's"}) {
+            QTest::addRow("%s, holder lives", name)
+                << form << true << "tst_qtportadapt (PID %2) holds it (lock file %1)";
+            QTest::addRow("%s, holder ended", name) << form++ << false << QString();
+        }
+        QTest::newRow("no PID") << form << true << "the lock file %1 does not say who holds it";
+    }
+    void lockFiles()
+    {
+        QFETCH(int, form);
+        QFETCH(bool, live);
+        QFETCH(QString, says);
+        Rig rig;
+        rig.port.setPortOpen(false);
+        const qint32 pid = live ? ::getpid() : ::fork();
+        if (pid == 0)
+            ::_exit(0);
+        QVERIFY(live || ::waitpid(pid, nullptr, 0) == pid);
+        const QString pts = rig.pty.slavePath();
+        const QString lock = rig.root.filePath(form ? "run/lock" : "var/lock");
+        QFile file(lock + "/LCK..pts_" + pts.section('/', -1));
+        const QByteArray number = QByteArray::number(pid);
+        QVERIFY(QDir().mkpath(lock) && file.open(QIODevice::Unbuffered | QIODevice::WriteOnly));
+        file.write(QList<QByteArray>{number.rightJustified(10) + '\n',
+                                     QByteArray(reinterpret_cast<const char *>(&pid), 4),
+                                     number + "\nsleep\nhost\n", "\n"}[form]);
+        QString failure;
+        try {
+            rig.port.setPortOpen(true);
+        } catch (const PortError &e) {
+            failure = e.reason();
+        }
+        says.replace("%1", file.fileName()).replace("%2", number);
+        QCOMPARE(failure, says.isEmpty() ? QString() : pts + " is busy: " + says);
+        QCOMPARE(file.exists(), live);
+    }
+
+    // While open the port is held exclusively, so a program that ignores lock files cannot open
+    // it either; closing lets it go. Root opens it all the same, so the other program is nobody.
+    void heldExclusively()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root, to open as user nobody");
+        Rig rig;
+        const QByteArray pts = QFile::encodeName(rig.pty.slavePath());
+        QCOMPARE(::chmod(pts.constData(), 0666), 0);
+        const auto errorOpeningAsNobody = [&pts] {
+            const pid_t child = ::fork();
+            if (child == 0)
+                ::_exit(::setgid(65534) || ::setuid(65534)                 ? 255
+                        : ::open(pts.constData(), O_WRONLY | O_NOCTTY) < 0 ? errno
+                                                                           : 0);
+            int status = 0;
+            return ::waitpid(child, &status, 0) == child ? WEXITSTATUS(status) : -1;
+        };
+        QCOMPARE(errorOpeningAsNobody(), EBUSY);
+        rig.port.setPortOpen(false);
+        QCOMPARE(errorOpeningAsNobody(), 0);
     }
 
     // COM1 is a link to the display's line, and the scratch tree's built-in port a trap. The
@@ -113,8 +184,8 @@ private slots:
             // Gone between the Communication item and the port following the display.
             clock.scheduleIn(5 * 4.0 + 1.0, replug);
             QCOMPARE(apply.run(), relinked);
-            if (apply.outcome().reopenFailed)
-                failure = apply.outcome().reopenFailed->reason();
+            if (apply.sendOutcome().reopenFailed)
+                failure = apply.sendOutcome().reopenFailed->reason();
         } else {
             replug();
             if (kind == 3) {

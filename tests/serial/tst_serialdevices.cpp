@@ -1,4 +1,6 @@
 #include "SerialDevices.h"
+#include "SettingsFile.h"
+#include "StartFolder.h"
 
 #include <QtTest>
 
@@ -60,11 +62,47 @@ private slots:
         QFETCH(QString, device);
         QFETCH(QString, description);
         QFETCH(bool, available);
-        const ChosenPort chosen = chooseComPort(port, m_app.path(), m_root.path());
+        const ChosenPort chosen = chooseComPort(port, StartDir(m_app.path()), m_root.path());
         const ComEntry entry = inspectChosenPort(chosen);
         QCOMPARE(entry.device, device);
         QCOMPARE(describeComEntry(entry), description);
         QCOMPARE(chosenPortAvailable(chosen, dev("ttyS0")), available);
+    }
+
+    // COM1 and the settings file are found whatever the start-up folder's name and its parents; a
+    // lookup that fails for any other reason than "no such entry" is said, and never leads to the
+    // built-in port.
+    void anyStartFolder_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("parentMode");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("description"); // %1: the folder
+        const QString found = "COM1 → /dev/null, present";
+        QTest::newRow("Latin-1 name") << QByteArray("caf\xe9") << 0755 << 0777 << found;
+        QTest::newRow("parent closed to the user") << QByteArray("till") << 0700 << 0777 << found;
+        QTest::newRow("folder closed to the user")
+            << QByteArray("till") << 0755 << 0700
+            << "%1/COM1 cannot be looked up: Permission denied";
+    }
+    void anyStartFolder()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(int, parentMode);
+        QFETCH(int, mode);
+        QFETCH(QString, description);
+        if (::geteuid() != 0)
+            QSKIP("needs root, to look as user nobody");
+        StartFolder folder(name);
+        Define d{.ComPort = 3, .AppDir = QDir::currentPath(), .startDir = StartDir::current()};
+        QVERIFY(folder.entered && ::symlink("/dev/null", "COM1") == 0 && SaveSettings(d) &&
+                ::chmod("PoleSet.ini", 0666) == 0);
+        QVERIFY(folder.closeAsNobody(mode_t(parentMode), mode_t(mode)));
+        const ChosenPort chosen = chooseComPort(1, d.startDir, m_root.path());
+        QCOMPARE(describeComEntry(inspectChosenPort(chosen)), description.replace("%1", d.AppDir));
+        ReadSettings(d);
+        QCOMPARE(d.ComPort, mode == 0777 ? 3 : 1);
+        QCOMPARE(SaveSettings(d), mode == 0777);
     }
 
     void builtInPortOnlyWhenOpenedBefore()
@@ -72,7 +110,7 @@ private slots:
         // No COM1 entry: the built-in port, never opened on its own unless it was open before;
         // an entry made later changes nothing until the port is chosen again.
         QTemporaryDir empty;
-        const ChosenPort chosen = chooseComPort(1, empty.path(), m_root.path());
+        const ChosenPort chosen = chooseComPort(1, StartDir(empty.path()), m_root.path());
         QVERIFY(QFile::link("/dev/zero", empty.filePath("COM1")));
         QVERIFY(!chosenPortAvailable(chosen, "/dev/null") &&
                 chosenPortAvailable(chosen, dev("ttyS0")));

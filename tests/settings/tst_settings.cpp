@@ -153,6 +153,7 @@ private slots:
             << Define{.ComParity = 1, .DspCommunication = 2, .DspLowerLine = "=x="};
         QTest::newRow("keys: any case, last wins, others ignored")
             << ini("PORT= 4|pOrT= 2|Port =3|=Port= 3|Port 3| Port=3") << Define{.ComPort = 2};
+        QTest::newRow("byte-order mark") << "\xEF\xBB\xBF" + ini("Port= 3") << Define{.ComPort = 3};
         QTest::newRow("lone CR and LF endings")
             << QByteArray("PoleSet\nPort= 3\rUpper=a\nLower=b")
             << Define{.ComPort = 3, .DspUpperLine = "a", .DspLowerLine = "b"};
@@ -188,20 +189,31 @@ private slots:
         QFETCH(bool, closedDirectory);
         QTemporaryDir dir;
         // Longer than the next text, which must leave no tail of it.
-        const Define old{.ComPort = 2, .DspUpperLine = QString(300, u'u'), .AppDir = dir.path()};
+        const StartDir at(dir.path());
+        const Define old{
+            .ComPort = 2, .DspUpperLine = QString(300, u'u'), .AppDir = dir.path(), .startDir = at};
         QVERIFY(SaveSettings(old));
         QVERIFY(fileBytes(settingsFilePath(old)).contains("\r\nParity=N\r\n"));
+        // Saved by root, the file keeps its owner and group, as it keeps its mode.
+        const QByteArray path = QFile::encodeName(settingsFilePath(old));
+        QVERIFY(::chown(path.constData(), 65534, 65534) == 0 &&
+                ::chmod(path.constData(), 0604) == 0);
         std::optional<ClosedDirectory> closed;
         if (closedDirectory && !closed.emplace(QFile::encodeName(dir.path())).ok)
             QSKIP("this file system cannot make a directory refuse new files");
         // A line break in a message must not start a line of its own.
         const QString upper = QString::fromUtf16(u" Hi=there\r\nPort= 3 caf\u00E9\U0001F600\u0416");
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
-        const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path()};
+        const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), at};
         QString why;
         QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why));
         // The display's baud and format are never written.
         const QByteArray saved = fileBytes(settingsFilePath(now));
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0604u);
+        QCOMPARE(st.st_uid, 65534u);
+        QCOMPARE(st.st_gid, 65534u);
         QCOMPARE(saved, "PoleSet   03-07-2026  09:05:04\r\nPort= 4\r\nBaud= 38400\r\nParity=E\r\n"
                         "BitLen= 7\r\nINChar= 15\r\nCodePage= 9\r\nEmulation=ESC/POS\r\n"
                         "Upper= Hi=there??Port= 3 caf\xE9??\r\nLower=\x80 1,99\r\n");
@@ -225,6 +237,7 @@ private slots:
         QTemporaryDir dir;
         Define d = Dirty;
         d.AppDir = dir.path();
+        d.startDir = StartDir(dir.path());
         const QString path = settingsFilePath(d);
         // A FIFO in its place is read as no file at all, without blocking, and never written. A
         // device or a directory takes the same path.
