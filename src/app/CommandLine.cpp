@@ -2,6 +2,7 @@
 
 #include "Clock.h"
 #include "Define.h"
+#include "DryRun.h"
 #include "QtPortAdapter.h"
 #include "SerialDevices.h"
 #include "SerialLink.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -25,6 +27,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,7 +38,7 @@ enum ExitStatus { Done = 0, PortFailed = 1, NoScreen = 1, Usage = 2, Stopped = 3
 const char UsageText[] =
     "Usage: poleset [Qt options]\n"
     "       poleset --apply [FILE|-] [--port COMn|DEVICE] [--line BAUD,P,D,1] [--dry-run] "
-    "[--quiet]\n"
+    "[--quiet] [--verbose]\n"
     "       poleset --help | --version\n";
 
 const char HelpText[] =
@@ -62,6 +65,7 @@ const char HelpText[] =
     "  --dry-run           print the port and device, and the frames that would go out, in\n"
     "                      hex; open no port\n"
     "  --quiet             print only errors\n"
+    "  --verbose           trace each open, close, frame and failure on standard error\n"
     "  -h, --help          show this text\n"
     "  --version           show the version\n"
     "\n"
@@ -71,9 +75,10 @@ const char HelpText[] =
     "SIGINT, SIGTERM), the last line saying what the display may hold.\n";
 
 // PoleSet's own options; any of them makes the command line the terminal side's.
-constexpr std::array<QLatin1String, 8> OptionNames = {
-    QLatin1String("apply"), QLatin1String("port"), QLatin1String("line"), QLatin1String("dry-run"),
-    QLatin1String("quiet"), QLatin1String("help"), QLatin1String("h"),    QLatin1String("version")};
+constexpr std::array<QLatin1String, 9> OptionNames = {
+    QLatin1String("apply"),   QLatin1String("port"),  QLatin1String("line"),
+    QLatin1String("dry-run"), QLatin1String("quiet"), QLatin1String("verbose"),
+    QLatin1String("help"),    QLatin1String("h"),     QLatin1String("version")};
 
 // The options Qt 6.4 takes from a window program's command line (QGuiApplication's,
 // QApplication's and the X11 platform's), and whether a value follows.
@@ -116,23 +121,18 @@ int usageError(QTextStream &err, const QString &message)
     return Usage;
 }
 
-// "9600,N,8,1" into the PC-side settings of `line`; only the display's own rates are accepted.
-bool parseLine(const QString &text, Define &line)
+// "9600,N,8,1" as a line the display can listen at: one of its own rates.
+std::optional<LineSettings> parseLine(const QString &text)
 {
-    static const QRegularExpression format(QStringLiteral("^(\\d+),([NEO]),([78]),1$"),
-                                           QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = format.match(text.trimmed());
-    if (!m.hasMatch() || dspBaudIndexOf(m.captured(1).toInt()) < 0)
-        return false;
-    line.ComBaud = m.captured(1).toInt();
-    line.ComParity = QStringLiteral("NEO").indexOf(m.captured(2).toUpper());
-    line.ComBitLen = m.captured(3).toInt();
-    return true;
+    const std::optional<LineSettings> line = LineSettings::fromString(text);
+    if (!line || dspBaudIndexOf(line->baud) < 0)
+        return std::nullopt;
+    return line;
 }
 
-QString spacedHex(const QString &hexText)
+QString spacedHex(const QByteArray &bytes)
 {
-    return QString::fromLatin1(hexTextToBytes(hexText).toHex(' ').toUpper());
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
 // The most a settings file holds; what lies beyond would be lost without a word.
@@ -242,14 +242,14 @@ QString terminalLines(const QString &text)
 
 // Opens the port at the line settings the display listens at now. On failure says why and what
 // the machine has, and gives the exit status.
-int openDisplayPort(SetupApply &run, const Define &line, const Define &settings,
+int openDisplayPort(SetupApply &run, const LineSettings &line, const Define &settings,
                     const QString &device, const QString &root, QTextStream &err)
 {
     try {
         run.open(line);
         return Done;
     } catch (const PortError &error) {
-        err << "poleset: the port cannot be opened at " << settingsString(line) << ": "
+        err << "poleset: the port cannot be opened at " << line.toString() << ": "
             << terminalText(error.reason()) << "\n";
         const QString hints = device.isEmpty()
                                   ? adapterHints(settings.ComPort, settings.AppDir, root)
@@ -361,9 +361,13 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     const QCommandLineOption lineOption(QStringLiteral("line"), QString(), QStringLiteral("line"));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
     const QCommandLineOption quiet(QStringLiteral("quiet"), QString());
-    parser.addOptions({help, version, apply, port, lineOption, dryRun, quiet});
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QString());
+    parser.addOptions({help, version, apply, port, lineOption, dryRun, quiet, verbose});
     if (!parser.parse(arguments))
         return usageError(err, parser.errorText());
+    // The same trace as QT_LOGGING_RULES="poleset.*.debug=true".
+    if (parser.isSet(verbose))
+        QLoggingCategory::setFilterRules(QStringLiteral("poleset.*.debug=true"));
     if (parser.isSet(help)) {
         out << UsageText << HelpText;
         return Done;
@@ -395,8 +399,8 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
         return Usage;
     }
     // The display talks at the file's own settings unless told otherwise.
-    Define line = settings;
-    if (parser.isSet(lineOption) && !parseLine(parser.value(lineOption), line))
+    std::optional<LineSettings> line = settings.line();
+    if (parser.isSet(lineOption) && !(line = parseLine(parser.value(lineOption))))
         return usageError(err, QStringLiteral("--line takes BAUD,P,D,1 with one of the display's "
                                               "rates, N, E or O, 7 or 8: not \"%1\"")
                                    .arg(parser.value(lineOption)));
@@ -416,23 +420,32 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
                                        .arg(parser.value(port)));
     }
 
-    const std::vector<ApplyItem> items = applyItems(settings);
-    const int count = int(items.size());
+    const int count = int(applyItems(settings).size());
+    const auto head = [count](int n, const ApplyItem &item) {
+        return QStringLiteral("[%1/%2] %3").arg(n).arg(count).arg(item.name);
+    };
     if (parser.isSet(dryRun)) {
         const ComEntry entry =
             device.isEmpty() ? inspectComEntry(settings.ComPort, settings.startDir, system.root)
                              : inspectDevice(device);
         out << "Port: " << terminalText(portLine(entry)) << "\n";
-        Define pc = line;
-        out << "PC port at " << settingsString(pc) << "\n";
-        for (int n = 1; n <= count; ++n) {
-            const ApplyItem &item = items[size_t(n - 1)];
-            const QString head = QStringLiteral("[%1/%2] %3").arg(n).arg(count).arg(item.name);
-            out << head << ": " << spacedHex(item.wireText()) << "\n";
-            if (followDisplayLine(pc, item.setupItem))
-                out << head << ": PC port now at " << settingsString(pc) << "\n";
-            out << head << ", closing frame: " << spacedHex(SetupFrame(ClosingFrame())) << "\n";
-        }
+        out << "PC port at " << line->toString() << "\n";
+        // The same Sends as a real run, over a port that takes every byte at once.
+        DryRunPort port;
+        InstantClock clock;
+        SetupApply run(settings, port, clock);
+        bool closing = false;
+        run.started = [&](int, const ApplyItem &) { closing = false; };
+        run.frame = [&](int n, const ApplyItem &item, const QByteArray &wire) {
+            out << head(n, item) << (closing ? ", closing frame: " : ": ") << spacedHex(wire)
+                << "\n";
+            closing = true;
+        };
+        run.lineChanged = [&](int n, const ApplyItem &item, const LineSettings &now) {
+            out << head(n, item) << ": PC port now at " << now.toString() << "\n";
+        };
+        run.open(*line);
+        run.run();
         return Done;
     }
 
@@ -451,7 +464,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     QElapsedTimer took;
     took.start();
     SetupApply run(settings, *adapter, *clock);
-    if (const int status = openDisplayPort(run, line, settings, device, system.root, err))
+    if (const int status = openDisplayPort(run, *line, settings, device, system.root, err))
         return status;
     const bool talk = !parser.isSet(quiet);
     run.started = [&](int n, const ApplyItem &item) {
@@ -474,7 +487,7 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
             run.stop(TerminationSignals::name(stoppedBy = signal));
     });
     if (!run.run()) {
-        const ApplyItem &item = items[size_t(run.failedItem() - 1)];
+        const ApplyItem &item = run.items()[size_t(run.failedItem() - 1)];
         if (talk)
             err << run.outcome() << "\n";
         err << "poleset: stopped at [" << run.failedItem() << "/" << count << "]";

@@ -1,7 +1,7 @@
 #include "DlgIFSet.h"
 
-#include "Define.h"
 #include "SerialDevices.h"
+#include "SetupLists.h"
 #include "UiMetrics.h"
 #include "Widgets.h"
 #include "WindowPlacement.h"
@@ -72,11 +72,11 @@ bool validIndex(const QComboBox *list)
 
 } // namespace
 
-DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
+DlgIFSet::DlgIFSet(const InterfaceSettings &current, const StartDir &startDir, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
-    , m_define(define)
+    , m_current(current)
 {
     installAccessibleInterfaces();
     setWindowTitle(QStringLiteral("Interface Set"));
@@ -97,15 +97,13 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
                        twipsRect(1680, 240, 1455, 390), listStyle);
     // A COM number stands for a device: show which one, and whether it is there now.
     for (int i = 0; i < CboPort->count(); ++i)
-        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, m_define.startDir)),
+        CboPort->setItemData(i, describeComEntry(inspectComEntry(i + 1, startDir)),
                              Qt::ToolTipRole);
 
-    CboBaud = makeList(this, "CboBaud",
-                       {QStringLiteral("    300bps"), QStringLiteral("    600bps"),
-                        QStringLiteral("  1,200bps"), QStringLiteral("  2,400bps"),
-                        QStringLiteral("  4,800bps"), QStringLiteral("  9,600bps"),
-                        QStringLiteral(" 19,200bps"), QStringLiteral(" 38,400bps")},
-                       twipsRect(1680, 840, 1455, 390), listStyle);
+    QStringList baudItems;
+    for (const int rate : baudRates())
+        baudItems << baudListItem(rate);
+    CboBaud = makeList(this, "CboBaud", baudItems, twipsRect(1680, 840, 1455, 390), listStyle);
     CboParity = makeList(this, "CboParity",
                          {QStringLiteral(" Non"), QStringLiteral(" Even"), QStringLiteral(" Odd")},
                          twipsRect(1680, 1440, 1455, 390), listStyle);
@@ -142,10 +140,27 @@ DlgIFSet::DlgIFSet(Define &define, QWidget *parent)
     connect(CmdCancel, &QPushButton::clicked, this, &DlgIFSet::CmdCancel_Click);
 }
 
+std::array<int, 8> DlgIFSet::baudRates()
+{
+    std::array<int, 8> rates = DspBaudRates;
+    std::sort(rates.begin(), rates.end());
+    return rates;
+}
+
 int DlgIFSet::baudIndexOf(int rate)
 {
-    const auto it = std::find(BaudRates.begin(), BaudRates.end(), rate);
-    return it == BaudRates.end() ? 5 : int(it - BaudRates.begin());
+    const std::array<int, 8> rates = baudRates();
+    const auto it = std::find(rates.begin(), rates.end(), rate);
+    return it == rates.end() ? baudIndexOf(9600) : int(it - rates.begin());
+}
+
+std::optional<InterfaceSettings> DlgIFSet::choose(const InterfaceSettings &current,
+                                                  const StartDir &startDir, QWidget *parent)
+{
+    DlgIFSet dialog(current, startDir, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.settings();
 }
 
 void DlgIFSet::showEvent(QShowEvent *event)
@@ -158,26 +173,30 @@ void DlgIFSet::showEvent(QShowEvent *event)
 
 void DlgIFSet::Form_Load()
 {
-    m_define.IFSetCancelled = true;
-    CboPort->setCurrentIndex(clampedIndex(CboPort, m_define.ComPort, 1));
-    CboBitLen->setCurrentIndex(clampedIndex(CboBitLen, m_define.ComBitLen, 7));
-    CboParity->setCurrentIndex(clampedIndex(CboParity, m_define.ComParity, 0));
-    CboBaud->setCurrentIndex(baudIndexOf(m_define.ComBaud));
+    CboPort->setCurrentIndex(clampedIndex(CboPort, m_current.port, 1));
+    CboBitLen->setCurrentIndex(clampedIndex(CboBitLen, m_current.line.dataBits, 7));
+    CboParity->setCurrentIndex(clampedIndex(CboParity, int(m_current.line.parity), 0));
+    CboBaud->setCurrentIndex(baudIndexOf(m_current.line.baud));
     CboPort->setFocus();
+}
+
+InterfaceSettings DlgIFSet::settings() const
+{
+    // A list without a selection leaves its setting as it was.
+    InterfaceSettings chosen = m_current;
+    if (validIndex(CboPort))
+        chosen.port = CboPort->currentIndex() + 1;
+    if (validIndex(CboBitLen))
+        chosen.line.dataBits = CboBitLen->currentIndex() + 7;
+    if (validIndex(CboParity))
+        chosen.line.parity = Parity(CboParity->currentIndex());
+    if (validIndex(CboBaud))
+        chosen.line.baud = baudRates()[std::size_t(CboBaud->currentIndex())];
+    return chosen;
 }
 
 void DlgIFSet::CmdSet_Click()
 {
-    // A list without a selection leaves its setting as it was.
-    if (validIndex(CboPort))
-        m_define.ComPort = CboPort->currentIndex() + 1;
-    if (validIndex(CboBitLen))
-        m_define.ComBitLen = CboBitLen->currentIndex() + 7;
-    if (validIndex(CboParity))
-        m_define.ComParity = CboParity->currentIndex();
-    if (validIndex(CboBaud))
-        m_define.ComBaud = BaudRates[std::size_t(CboBaud->currentIndex())];
-    m_define.IFSetCancelled = false;
     accept();
 }
 

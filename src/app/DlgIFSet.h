@@ -1,32 +1,50 @@
 #pragma once
 
+#include "LineSettings.h"
+#include "StartDir.h"
+
 #include <QDialog>
 
 #include <array>
+#include <optional>
 
-struct Define;
 class QComboBox;
 class QLabel;
 class QPushButton;
 class QShowEvent;
 
-// The PC side of the link: port number, baud rate, parity and data bits. It reads and writes
-// only ComPort, ComBaud, ComParity, ComBitLen and IFSetCancelled; closing and reopening the
-// port and saving the settings are the caller's business. Create a new one for every showing.
+// The PC side of the link as the dialog chooses it.
+struct InterfaceSettings
+{
+    int port = 1; // COM1..COM4
+    LineSettings line;
+    bool operator==(const InterfaceSettings &) const = default;
+};
+
+// The PC side of the link: port number, baud rate, parity and data bits. It starts from the
+// settings it is given and hands back the ones chosen with Set (settings()); closing and
+// reopening the port, keeping and saving the settings are the caller's business.
 class DlgIFSet : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit DlgIFSet(Define &define, QWidget *parent = nullptr);
+    // `startDir` is where the COMn entries are looked up, for the port items' tool tips.
+    DlgIFSet(const InterfaceSettings &current, const StartDir &startDir, QWidget *parent = nullptr);
 
-    // CboBaud's rates in list order, slowest first.
-    static constexpr std::array<int, 8> BaudRates = {300,  600,  1200,  2400,
-                                                     4800, 9600, 19200, 38400};
+    // Shows the dialog modally: the settings chosen with Set, nothing after Cancel, Esc or the
+    // close box.
+    static std::optional<InterfaceSettings> choose(const InterfaceSettings &current,
+                                                   const StartDir &startDir, QWidget *parent);
+    // What the lists hold now; a list without a selection keeps the current value.
+    InterfaceSettings settings() const;
+
+    // The display's rates, slowest first: CboBaud's order.
+    static std::array<int, 8> baudRates();
     // The list index for a rate; any rate not in the list gets 9600's.
     static int baudIndexOf(int rate);
 
-    // Preselects the lists from the settings and marks the dialog cancelled until Set.
+    // Preselects the lists from the current settings.
     void Form_Load();
     void CmdSet_Click();
     void CmdCancel_Click();
@@ -35,7 +53,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    Define &m_define;
+    InterfaceSettings m_current;
 
     QComboBox *CboPort;
     QComboBox *CboBaud;

@@ -149,7 +149,8 @@ FrmMain::FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prom
     , m_define(define)
     , m_port(port)
     , m_prompter(prompter)
-    , m_link(define, port, clock, prompter)
+    , m_link(port, clock)
+    , m_session(define, m_link)
 {
     setWindowTitle(QStringLiteral("Velodisp T3150-LC"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.xpm")));
@@ -169,7 +170,14 @@ FrmMain::FrmMain(Define &define, PortAdapter &port, Clock &clock, Prompter &prom
     TmrStat->setEnabled(false);
     TmrStat->setCallback([this] { TmrStat_Timer(); });
 
-    m_link.setStatusSink([this](const QString &text) { ShowStatus(text); });
+    m_link.setSendingHook([this](const QByteArray &payload, bool raw) {
+        ShowStatus(raw ? hexText(payload)
+                       : QStringLiteral("Send Data: STX 05 ") + hexText(payload) +
+                             QStringLiteral(" ETX"));
+    });
+    m_session.followsDisplay = [this] { return ChkSetTerm->isChecked(); };
+    m_session.frameFailed = [this](const SendOutcome &) { ReportSendError(); };
+    m_session.lineChanged = [this] { ShowInterfaceStatus(); };
     connectHandlers();
 }
 
@@ -390,7 +398,7 @@ bool FrmMain::Form_Load()
     ShowInterfaceStatus();
     try {
         LinkStatusShown = false;
-        m_link.ChooseAndOpenPort();
+        m_link.ChooseAndOpenPort(m_define.ComPort, m_define.line());
     } catch (const PortError &error) {
         m_prompter.warning(QStringLiteral("Port Error!"), QStringLiteral("Port is already opened."),
                            portErrorDetails(m_define.ComPort, m_define.AppDir, error.builtIn(),
@@ -439,8 +447,7 @@ void FrmMain::Form_Unload()
     TmrStat->setEnabled(false);
     TmrStat->setInterval(0);
     if (CmdSend->isVisibleTo(this)) {
-        if (!SendData(QStringLiteral("1B40456E64206F66205365742121")))
-            m_link.ReportSendError();
+        sendText(QByteArrayLiteral("\x1b@End of Set!!"));
     }
     m_link.ClosePort();
     showLinkDownLook();
@@ -487,7 +494,7 @@ void FrmMain::ShowInterfaceStatus()
     PicIFStat->print(QStringLiteral("  COM%1:").arg(m_define.ComPort % 10));
     PicIFStat->print(QStringLiteral("  %1bps").arg(m_define.ComBaud));
     PicIFStat->print(QStringLiteral("  %1 - %2 - 1")
-                         .arg(QStringLiteral("NEO").at(qBound(0, m_define.ComParity, 2)))
+                         .arg(parityLetter(Parity(m_define.ComParity)))
                          .arg(m_define.ComBitLen % 10));
 }
 

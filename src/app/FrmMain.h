@@ -2,6 +2,7 @@
 
 #include "Define.h"
 #include "SerialLink.h"
+#include "SetupSession.h"
 
 #include <QMainWindow>
 
@@ -9,6 +10,7 @@
 #include <memory>
 
 class ClockTimer;
+class Prompter;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -130,17 +132,22 @@ private:
     void selectSetupRow(int row);
     void fillControlsFromSettings();
 
-    bool SendData(const QString &hexText) { return m_link.SendData(hexText, RawSend); }
+    bool SendData(const QByteArray &bytes) { return m_link.SendData(bytes, RawSend); }
+    // The send-error box; none once the window is going away.
+    void ReportSendError();
     // Sends a text and shows the send-error box when it failed; the caller goes on.
-    void sendText(const QString &hexText);
+    void sendText(const QByteArray &bytes);
     void runScript(const struct DisplayScript &script);
-    void switchPcPort(int item);
-    void reportSave(bool saved, const QString &why);
+    // The Send's item and value, read once from the panel.
+    SendRequest panelRequest() const;
+    void reportSave(const SendOutcome &outcome);
 
     Define &m_define;
     PortAdapter &m_port;
     Prompter &m_prompter;
     SerialLink m_link;
+    SetupSession m_session;
+    int m_arrowIndex = 0; // the arrow shown while the link is up
     bool m_unloading = false;
     bool m_unloaded = false;
     bool m_saveFailureShown = false;

@@ -56,7 +56,7 @@ void FrmMain::TmrStat_Timer()
     // dialog is under way.
     if (!m_port.portOpen() && m_port.deviceAvailable()) {
         try {
-            m_link.OpenPort();
+            m_link.OpenPort(m_define.ComPort, m_define.line());
             LinkStatusShown = false; // the line says the link is back
         } catch (const PortError &) {
             // Busy or not permitted yet: the next tick tries again.
@@ -68,15 +68,15 @@ void FrmMain::TmrStat_Timer()
     if (up) {
         LineX1->hide();
         LineX2->hide();
-        ImgArrow[m_define.ArrowIndex]->hide();
-        m_define.ArrowIndex = (m_define.ArrowIndex + 1) % 3;
-        ImgArrow[m_define.ArrowIndex]->show();
+        ImgArrow[m_arrowIndex]->hide();
+        m_arrowIndex = (m_arrowIndex + 1) % 3;
+        ImgArrow[m_arrowIndex]->show();
         CmdSend->show();
         for (QAction *item : {MenuTest, MenuInit, MenuDemo})
             item->setEnabled(true);
         status = QStringLiteral("Communication OK");
     } else {
-        ImgArrow[m_define.ArrowIndex]->hide();
+        ImgArrow[m_arrowIndex]->hide();
         LineX1->show();
         LineX2->show();
         CmdSend->hide();

@@ -5,14 +5,22 @@
 #include "DisplayScripts.h"
 #include "DlgIFSet.h"
 #include "PortAdapter.h"
+#include "Prompter.h"
 
 #include <QAction>
 #include <QPushButton>
 
-void FrmMain::sendText(const QString &hexText)
+void FrmMain::ReportSendError()
 {
-    if (!SendData(hexText))
-        m_link.ReportSendError();
+    if (!m_link.aborted())
+        m_prompter.warning(QStringLiteral("Send Error!!"),
+                           QStringLiteral("Faulted to Data sending!!"));
+}
+
+void FrmMain::sendText(const QByteArray &bytes)
+{
+    if (!SendData(bytes))
+        ReportSendError();
 }
 
 void FrmMain::runScript(const DisplayScript &script)
@@ -20,7 +28,7 @@ void FrmMain::runScript(const DisplayScript &script)
     BeginSending();
     ShowStatus(script.status);
     RawSend = true;
-    for (const QString &text : script.texts)
+    for (const QByteArray &text : script.texts)
         sendText(text);
     EndSending();
 }
@@ -51,7 +59,7 @@ void FrmMain::MenuDemo_Click()
     BeginSending();
     ShowStatus(demo.status);
     RawSend = true;
-    for (const QString &text : demo.texts)
+    for (const QByteArray &text : demo.texts)
         sendText(text);
     m_port.setRtsEnable(false);
     RawSend = false;
@@ -68,7 +76,7 @@ void FrmMain::MenuStopDemo_Click()
     m_port.setRtsEnable(true);
     BeginSending();
     RawSend = true;
-    for (const QString &text : stop.texts)
+    for (const QByteArray &text : stop.texts)
         sendText(text);
     EndSending();
     MenuStopDemo->setVisible(false);
@@ -83,19 +91,19 @@ void FrmMain::MenuIFSet_Click()
     if (m_port.portOpen())
         m_port.setPortOpen(false);
     TmrStat->setEnabled(false);
-    {
-        DlgIFSet dialog(m_define, this);
-        dialog.exec();
-    }
+    const std::optional<InterfaceSettings> chosen =
+        DlgIFSet::choose({m_define.ComPort, m_define.line()}, m_define.startDir, this);
     // Ended from outside (SIGTERM) while the dialog was open: the port stays closed.
     if (m_unloaded)
         return;
     try {
-        if (m_define.IFSetCancelled) {
+        if (!chosen) {
             m_link.ReopenPort();
         } else {
+            m_define.ComPort = chosen->port;
+            m_define.setLine(chosen->line);
             ShowInterfaceStatus();
-            m_link.ChooseAndOpenPort();
+            m_link.ChooseAndOpenPort(m_define.ComPort, m_define.line());
         }
     } catch (const PortError &) {
         // Nothing is said: the port stays closed and the link monitor shows the link down.

@@ -1,16 +1,17 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
-// The fixed hex-text scripts of the display operations (test print, demo, initialise, scroll,
+// The fixed byte scripts of the display operations (test print, demo, initialise, scroll,
 // overwrite). Every text here goes out raw except DemoCommand(), which is framed. Building and
 // sending them, and the status line, are the caller's.
 
 struct DisplayScript
 {
     QString status; // shown before the first text
-    QStringList texts;
+    QByteArrayList texts;
 };
 
 // The support address printed by the test print: 19 characters, so that it fits the display's
@@ -19,7 +20,7 @@ inline constexpr char SupportAddress[] = "help@vantor-qs.test";
 
 // FF and the 16 character codes 16*row .. 16*row+15, for row 2..15 (0x20..0xFF); rows below
 // 2 would hold control codes, so any row outside 2..15 gives an empty text.
-QString characterPage(int row);
+QByteArray characterPage(int row);
 
 // Test line, maker, telephone, e-mail, the 14 character pages and the closing banner.
 DisplayScript testPrintScript();
@@ -32,5 +33,5 @@ DisplayScript overwriteScript(int emulation);
 // Run Demo: these texts raw, then the port's RTS off, then DemoCommand() framed.
 DisplayScript runDemoTexts();
 // Payload 'D' and the parameter byte 0x08.
-QString DemoCommand();
+QByteArray DemoCommand();
 DisplayScript stopDemoScript();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "LineSettings.h"
+
 #include <QString>
 
 #include <stdexcept>
@@ -49,9 +51,9 @@ public:
     // The user has chosen CommPort: decides now which device it stands for. Every later open
     // reaches that device again, or fails; none picks another one.
     virtual void chooseDevice() = 0;
-    // "9600,N,8,1": baud, parity letter, data bits, stop bits. Takes effect on the next open.
-    virtual void setSettings(const QString &settings) = 0;
-    virtual QString settings() const = 0;
+    // Takes effect on the next open; throws PortError for a line the port cannot take.
+    virtual void setSettings(const LineSettings &line) = 0;
+    virtual LineSettings settings() const = 0;
 
     // Opening throws PortError on any failure; closing a closed port is no error.
     virtual void setPortOpen(bool open) = 0;

@@ -33,49 +33,24 @@
 
 namespace {
 
-struct LineSettings
+QSerialPort::Parity qtParity(Parity parity)
 {
-    qint32 baud = 9600;
-    QSerialPort::Parity parity = QSerialPort::NoParity;
-    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    switch (parity) {
+    case Parity::Even:
+        return QSerialPort::EvenParity;
+    case Parity::Odd:
+        return QSerialPort::OddParity;
+    case Parity::None:
+        break;
+    }
+    return QSerialPort::NoParity;
+}
 
-    bool operator==(const LineSettings &) const = default;
-};
-
-// "9600,N,8,1": baud, N/E/O, 7 or 8 data bits, one stop bit.
-std::optional<LineSettings> parseSettings(const QString &text)
+// What the port can be set to: a positive rate, 7 or 8 data bits, one stop bit, N, E or O.
+bool portTakes(const LineSettings &line)
 {
-    const QStringList fields = text.split(QLatin1Char(','));
-    if (fields.size() != 4)
-        return std::nullopt;
-
-    LineSettings s;
-    bool ok = false;
-    s.baud = fields[0].trimmed().toInt(&ok);
-    if (!ok || s.baud <= 0)
-        return std::nullopt;
-
-    const QString parity = fields[1].trimmed().toUpper();
-    if (parity == QLatin1String("N"))
-        s.parity = QSerialPort::NoParity;
-    else if (parity == QLatin1String("E"))
-        s.parity = QSerialPort::EvenParity;
-    else if (parity == QLatin1String("O"))
-        s.parity = QSerialPort::OddParity;
-    else
-        return std::nullopt;
-
-    const QString dataBits = fields[2].trimmed();
-    if (dataBits == QLatin1String("8"))
-        s.dataBits = QSerialPort::Data8;
-    else if (dataBits == QLatin1String("7"))
-        s.dataBits = QSerialPort::Data7;
-    else
-        return std::nullopt;
-
-    if (fields[3].trimmed() != QLatin1String("1"))
-        return std::nullopt;
-    return s;
+    return line.baud > 0 && (line.dataBits == 7 || line.dataBits == 8) && line.stopBits == 1 &&
+           int(line.parity) >= 0 && int(line.parity) <= 2;
 }
 
 } // namespace
@@ -118,7 +93,6 @@ struct QtPortAdapter::Private
     std::optional<ChosenPort> chosen; // the place CommPort was found to stand for
     QString openedBefore; // the device last opened, which may be re-opened without asking
     QString fixedDevice;  // opened whatever the COM number, when set
-    QString settings = QStringLiteral("9600,N,8,1");
     LineSettings line;
     bool rts = true;
     bool dtr = true;
@@ -168,8 +142,8 @@ struct QtPortAdapter::Private
         const QString &path = entry.device;
         serial.setPortName(path);
         serial.setBaudRate(line.baud);
-        serial.setParity(line.parity);
-        serial.setDataBits(line.dataBits);
+        serial.setParity(qtParity(line.parity));
+        serial.setDataBits(QSerialPort::DataBits(line.dataBits));
         serial.setStopBits(QSerialPort::OneStop);
         serial.setFlowControl(QSerialPort::NoFlowControl);
         serial.clearError();
@@ -238,7 +212,7 @@ struct QtPortAdapter::Private
             return {QStringLiteral("%1 is busy: another program holds it").arg(path), {}};
         case QSerialPort::UnsupportedOperationError:
             return {QStringLiteral("%1 refuses the settings %2: %3")
-                        .arg(path, settings, serial.errorString()),
+                        .arg(path, line.toString(), serial.errorString()),
                     {}};
         default:
             return {QStringLiteral("%1: %2").arg(path, serial.errorString()), {}};
@@ -399,23 +373,21 @@ void QtPortAdapter::chooseDevice()
     d->chosen = chooseComPort(d->commPort, d->dir, d->root);
 }
 
-void QtPortAdapter::setSettings(const QString &settings)
+void QtPortAdapter::setSettings(const LineSettings &line)
 {
-    const std::optional<LineSettings> line = parseSettings(settings);
-    if (!line)
+    if (!portTakes(line))
         throw PortError(QStringLiteral("COM%1").arg(d->commPort),
-                        QStringLiteral("Invalid port settings \"%1\"").arg(settings));
-    d->settings = settings;
-    if (*line == d->line)
+                        QStringLiteral("Invalid port settings \"%1\"").arg(line.toString()));
+    if (line == d->line)
         return;
-    d->line = *line;
+    d->line = line;
     if (d->isOpen())
         d->reopen();
 }
 
-QString QtPortAdapter::settings() const
+LineSettings QtPortAdapter::settings() const
 {
-    return d->settings;
+    return d->line;
 }
 
 void QtPortAdapter::setPortOpen(bool open)

@@ -28,8 +28,8 @@ public:
     void setCommPort(int port) override;
     int commPort() const override;
     void chooseDevice() override;
-    void setSettings(const QString &settings) override;
-    QString settings() const override;
+    void setSettings(const LineSettings &line) override;
+    LineSettings settings() const override;
     void setPortOpen(bool open) override;
     bool portOpen() const override;
     bool deviceAvailable() override;

@@ -2,79 +2,73 @@
 
 #include "Clock.h"
 #include "PortAdapter.h"
-#include "Prompter.h"
+
+Q_LOGGING_CATEGORY(lcSerial, "poleset.serial", QtWarningMsg)
 
 namespace {
 
 // Short enough to add little to a byte's wire time, long enough not to spin a core.
 constexpr double DrainNapSeconds = 0.00025;
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    return 0; // the program builds every hex text itself; a stray digit cannot occur
-}
-
 } // namespace
 
-QString settingsString(const Define &define)
-{
-    const QChar parity = QStringLiteral("NEO").at(qBound(0, define.ComParity, 2));
-    return QStringLiteral("%1,%2,%3,1").arg(define.ComBaud).arg(parity).arg(define.ComBitLen % 10);
-}
-
-QByteArray hexTextToBytes(QStringView hexText)
-{
-    QByteArray bytes;
-    bytes.reserve(hexText.size() / 2);
-    for (qsizetype i = 0; i + 1 < hexText.size(); i += 2)
-        bytes.append(static_cast<char>(hexDigit(hexText[i]) * 16 + hexDigit(hexText[i + 1])));
-    return bytes;
-}
-
-QString bytesToHexText(QByteArrayView bytes)
+QString hexText(QByteArrayView bytes)
 {
     return QString::fromLatin1(bytes.toByteArray().toHex().toUpper());
 }
 
-QString SetupFrame(const QString &payloadHex)
+QByteArray SetupFrame(QByteArrayView payload)
 {
-    return QStringLiteral("0C0205") + payloadHex + QStringLiteral("03");
+    return "\x0c\x02\x05" + payload.toByteArray() + '\x03';
 }
 
-SerialLink::SerialLink(Define &define, PortAdapter &port, Clock &clock, Prompter &prompter)
-    : m_define(define)
-    , m_port(port)
+SerialLink::SerialLink(PortAdapter &port, Clock &clock)
+    : m_port(port)
     , m_clock(clock)
-    , m_prompter(prompter)
 {}
 
-void SerialLink::OpenPort()
+void SerialLink::OpenPort(int comPort, const LineSettings &line)
 {
-    m_port.setSettings(settingsString(m_define));
-    m_port.setCommPort(m_define.ComPort);
-    ReopenPort();
+    open(comPort, line, false);
 }
 
-void SerialLink::ChooseAndOpenPort()
+void SerialLink::ChooseAndOpenPort(int comPort, const LineSettings &line)
 {
-    m_port.setSettings(settingsString(m_define));
-    m_port.setCommPort(m_define.ComPort);
-    m_port.chooseDevice();
+    open(comPort, line, true);
+}
+
+void SerialLink::open(int comPort, const LineSettings &line, bool choose)
+{
+    m_port.setSettings(line);
+    m_port.setCommPort(comPort);
+    if (choose)
+        m_port.chooseDevice();
     ReopenPort();
 }
 
 void SerialLink::ReopenPort()
 {
-    m_port.setPortOpen(true);
+    const QString what =
+        QStringLiteral("open COM%1 at %2").arg(m_port.commPort()).arg(m_port.settings().toString());
+    try {
+        m_port.setPortOpen(true);
+    } catch (const PortError &error) {
+        qCDebug(lcSerial).noquote() << what << "failed:" << error.device() << error.reason();
+        throw;
+    }
+    qCDebug(lcSerial).noquote() << what;
     m_port.clearInBuffer();
     m_port.clearOutBuffer();
+}
+
+void SerialLink::FollowLine(int comPort, const LineSettings &line)
+{
+    if (m_port.portOpen()) {
+        m_port.setPortOpen(false);
+        qCDebug(lcSerial, "close COM%d to follow the display", comPort);
+    }
+    qCDebug(lcSerial, "re-open COM%d at %s", comPort, qPrintable(line.toString()));
+    OpenPort(comPort, line);
 }
 
 void SerialLink::ClosePort()
@@ -83,25 +77,30 @@ void SerialLink::ClosePort()
     m_port.setDtrEnable(false);
     m_port.clearInBuffer();
     m_port.clearOutBuffer();
-    if (m_port.portOpen())
+    if (m_port.portOpen()) {
         m_port.setPortOpen(false);
+        qCDebug(lcSerial, "close COM%d", m_port.commPort());
+    }
 }
 
-bool SerialLink::SendData(const QString &hexText, bool rawSend)
+bool SerialLink::portOpen() const
+{
+    return m_port.portOpen();
+}
+
+bool SerialLink::SendData(const QByteArray &payload, bool raw)
 {
     m_lastTextWhole = false;
     if (m_aborted)
         return false;
-    const QString text = rawSend ? hexText : SetupFrame(hexText);
-    if (m_showStatus)
-        m_showStatus(rawSend
-                         ? hexText
-                         : QStringLiteral("Send Data: STX 05 ") + hexText + QStringLiteral(" ETX"));
+    const QByteArray bytes = raw ? payload : SetupFrame(payload);
+    if (m_sending)
+        m_sending(payload, raw);
 
-    // A closed port (a failed re-open, a vanished adapter) takes nothing: the text failed.
+    // A closed port (a failed re-open, a vanished adapter) takes nothing: the frame failed.
     bool result = m_port.portOpen();
+    qsizetype sent = 0;
     if (result) {
-        const QByteArray bytes = hexTextToBytes(text);
         for (const char byte : bytes) {
             if (m_aborted || !m_port.output(static_cast<quint8>(byte))) {
                 result = false;
@@ -114,9 +113,18 @@ bool SerialLink::SendData(const QString &hexText, bool rawSend)
                 result = false;
                 break;
             }
+            ++sent;
         }
     }
     m_lastTextWhole = result && !m_aborted;
+    if (m_lastTextWhole)
+        qCDebug(lcSerial).noquote() << "frame" << hexText(bytes) << "sent";
+    else
+        qCDebug(lcSerial).noquote() << "frame" << hexText(bytes) << "failed after" << sent << "of"
+                                    << bytes.size() << "bytes:"
+                                    << (m_aborted           ? "the window closed"
+                                        : m_port.portOpen() ? "a byte did not drain in time"
+                                                            : "the port is closed or gone");
     WaitMs(SettleMs);
     return result && !m_aborted;
 }
@@ -126,13 +134,6 @@ void SerialLink::WaitMs(int ms)
     if (m_aborted)
         return;
     m_clock.waitProcessingEvents(m_clock.now() + ms / 1000.0);
-}
-
-void SerialLink::ReportSendError()
-{
-    if (!m_aborted)
-        m_prompter.warning(QStringLiteral("Send Error!!"),
-                           QStringLiteral("Faulted to Data sending!!"));
 }
 
 void SerialLink::abort()

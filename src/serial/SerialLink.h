@@ -1,56 +1,60 @@
 #pragma once
 
-#include "Define.h"
+#include "LineSettings.h"
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 
 #include <functional>
 
 class Clock;
 class PortAdapter;
-class Prompter;
 
-// "9600,N,8,1" from the PC-side settings.
-QString settingsString(const Define &define);
-// The bytes of a hex text, read in pairs; a digit left over at the end is not sent.
-QByteArray hexTextToBytes(QStringView hexText);
-// Upper-case digit pairs, no separators.
-QString bytesToHexText(QByteArrayView bytes);
-// FF STX ENQ payload ETX, as hex text.
-QString SetupFrame(const QString &payloadHex);
+Q_DECLARE_LOGGING_CATEGORY(lcSerial)
 
-// The one road to the display: configures, opens and closes the port and sends hex texts one
-// byte at a time with a drain wait after each byte and a settle wait after each text. It owns
-// no window; status texts go to the sink the window gives it.
+// Upper-case digit pairs, no separators: how bytes are shown ("0C0205").
+QString hexText(QByteArrayView bytes);
+// FF STX ENQ payload ETX.
+QByteArray SetupFrame(QByteArrayView payload);
+
+// The one road to the display: configures, opens and closes the port and sends frames one byte
+// at a time with a drain wait after each byte and a settle wait after each frame. It owns no
+// window and words nothing: failures come back as results and PortError, for the caller to say.
 class SerialLink
 {
 public:
-    SerialLink(Define &define, PortAdapter &port, Clock &clock, Prompter &prompter);
+    SerialLink(PortAdapter &port, Clock &clock);
 
-    void setStatusSink(std::function<void(const QString &)> showStatus)
+    // Called as a frame starts, before its first byte: the payload and whether it goes out raw.
+    void setSendingHook(std::function<void(const QByteArray &payload, bool raw)> sending)
     {
-        m_showStatus = std::move(showStatus);
+        m_sending = std::move(sending);
     }
 
     // Throws PortError when the port cannot be opened. Reaches the device chosen before.
-    void OpenPort();
+    void OpenPort(int comPort, const LineSettings &line);
     // OpenPort for a port the user has just chosen (start-up, Interface Set's Set): which device
-    // ComPort stands for is decided now.
-    void ChooseAndOpenPort();
+    // comPort stands for is decided now.
+    void ChooseAndOpenPort(int comPort, const LineSettings &line);
     // Re-opens with the settings and port number the port already holds.
     void ReopenPort();
+    // Closes an open port and re-opens it at `line`, the device kept: the PC side following the
+    // display. Throws PortError.
+    void FollowLine(int comPort, const LineSettings &line);
     void ClosePort();
+    bool portOpen() const;
 
-    bool SendData(const QString &hexText, bool rawSend);
+    // Sends the payload framed as a SetupFrame, or as it is when `raw`. True when every byte
+    // left the port in time.
+    bool SendData(const QByteArray &payload, bool raw);
     void WaitMs(int ms);
-    void ReportSendError();
 
-    // The window is going away: no further byte is written, every wait ends at once and no
-    // box is shown, so an operation still running finishes quietly.
+    // The window is going away: no further byte is written and every wait ends at once, so an
+    // operation still running finishes quietly.
     void abort();
     bool aborted() const { return m_aborted; }
-    // Whether every byte of the last text left the port, the time-out and the window's closing
+    // Whether every byte of the last frame left the port, the time-out and the window's closing
     // during its settle wait aside: the display has it whole.
     bool lastTextWhole() const { return m_lastTextWhole; }
 
@@ -58,11 +62,11 @@ public:
     static constexpr int SettleMs = 2000;
 
 private:
-    Define &m_define;
+    void open(int comPort, const LineSettings &line, bool choose);
+
     PortAdapter &m_port;
     Clock &m_clock;
-    Prompter &m_prompter;
-    std::function<void(const QString &)> m_showStatus;
+    std::function<void(const QByteArray &, bool)> m_sending;
     bool m_aborted = false;
     bool m_lastTextWhole = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LineSettings.h"
 #include "StartDir.h"
 
 #include <QString>
@@ -26,9 +27,14 @@ struct Define
 
     QString AppDir = {}; // the start-up directory; the settings file lives there
 
-    // Working values, never stored.
-    int ArrowIndex = 0;
-    bool IFSetCancelled = false;
+    // The PC side's line as one value, and back.
+    LineSettings line() const { return {ComBaud, Parity(ComParity), ComBitLen, 1}; }
+    void setLine(const LineSettings &line)
+    {
+        ComBaud = line.baud;
+        ComParity = int(line.parity);
+        ComBitLen = line.dataBits;
+    }
 
     // The start-up directory itself, through which the COMn entries and the settings file are
     // found; AppDir is its name for texts.
@@ -44,22 +50,3 @@ struct Define
         startDir = dir;
     }
 };
-
-// The display's baud list runs 9600 down to 300, then 38400 before 19200.
-inline constexpr int DspBaudRates[8] = {9600, 4800, 2400, 1200, 600, 300, 38400, 19200};
-
-// Index of a rate in DspBaudRates, or -1.
-inline int dspBaudIndexOf(int rate)
-{
-    for (int i = 0; i < 8; ++i) {
-        if (DspBaudRates[i] == rate)
-            return i;
-    }
-    return -1;
-}
-
-// The display's communication formats in list order: parity 0/1/2, then 8 or 7 data bits.
-inline int dspCommunicationOf(int comParity, int comBitLen)
-{
-    return 8 - comBitLen + 2 * comParity;
-}

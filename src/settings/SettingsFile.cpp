@@ -165,8 +165,10 @@ void applyLine(QByteArrayView line, Define &d)
         d.ComBaud = index < 0 ? 9600 : *v;
         d.DspBaud = index < 0 ? 0 : index;
     } else if (equalsIgnoringCase(key, "PARITY")) {
+        // Any other value means none.
         const QByteArrayView p = trimmed(value);
-        d.ComParity = equalsIgnoringCase(p, "E") ? 1 : equalsIgnoringCase(p, "O") ? 2 : 0;
+        d.ComParity = int(p.size() == 1 ? parityOfLetter(QLatin1Char(p[0])).value_or(Parity::None)
+                                        : Parity::None);
     } else if (equalsIgnoringCase(key, "BITLEN")) {
         const auto v = byteValue();
         d.ComBitLen = v == 7 ? 7 : 8;
@@ -218,7 +220,8 @@ bool readSettings(QIODevice &in, Define &define)
         return false;
     while (const auto line = reader.next())
         applyLine(*line, define);
-    define.DspCommunication = dspCommunicationOf(define.ComParity, define.ComBitLen);
+    define.DspCommunication =
+        std::max(0, dspCommunicationOf(Parity(define.ComParity), define.ComBitLen));
     return true;
 }
 
@@ -232,8 +235,7 @@ QByteArray encodeSettings(const Define &define, const QDateTime &stamp)
            ':' + twoDigits(time.minute()) + ':' + twoDigits(time.second()) + "\r\n";
     out += "Port=" + numberValue(define.ComPort) + "\r\n";
     out += "Baud=" + numberValue(define.ComBaud) + "\r\n";
-    const char parity = define.ComParity == 1 ? 'E' : define.ComParity == 2 ? 'O' : 'N';
-    out += QByteArray("Parity=") + parity + "\r\n";
+    out += QByteArray("Parity=") + parityLetter(Parity(define.ComParity)).toLatin1() + "\r\n";
     out += "BitLen=" + numberValue(define.ComBitLen) + "\r\n";
     out += "INChar=" + numberValue(define.DspINChar) + "\r\n";
     out += "CodePage=" + numberValue(define.DspCodePage) + "\r\n";
@@ -244,6 +246,8 @@ QByteArray encodeSettings(const Define &define, const QDateTime &stamp)
         out += "Lower=" + messageValue(define.DspLowerLine) + "\r\n";
     return out;
 }
+
+Q_LOGGING_CATEGORY(lcSettings, "poleset.settings", QtWarningMsg)
 
 QString settingsFilePath(const Define &define)
 {
@@ -304,8 +308,13 @@ bool ReadSettingsFile(const QString &path, Define &define, QString *why)
 
 void ReadSettings(Define &define)
 {
-    // Whatever is wrong with the file, the defaults hold; nothing is said.
-    readSettingsAt(define.startDir.fd(), FileName, define, nullptr);
+    // Whatever is wrong with the file, the defaults hold; nothing is said but to the trace.
+    QString why;
+    if (readSettingsAt(define.startDir.fd(), FileName, define, &why))
+        qCDebug(lcSettings).noquote() << "read" << settingsFilePath(define);
+    else
+        qCDebug(lcSettings).noquote()
+            << "defaults:" << settingsFilePath(define) << "not read:" << why;
 }
 
 namespace {

@@ -4,9 +4,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLoggingCategory>
 #include <QString>
 
 class QIODevice;
+
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
 
 // The settings file "PoleSet.ini": a header line and key=value lines in Windows-1252. The codec
 // (readSettings, encodeSettings) works on devices and bytes; the file part (ReadSettings,

@@ -1,44 +1,27 @@
 #include "SetupApply.h"
 
-#include "PortAdapter.h"
-#include "Prompter.h"
-#include "SerialLink.h"
-#include "SetupCommands.h"
 #include "SetupLists.h"
 
-#include <QScopeGuard>
-
 namespace {
-
-// Nothing is shown: the caller reports each failure itself.
-class NoPrompter : public Prompter
-{
-public:
-    void warning(const QString &, const QString &, const QString &) override {}
-    void message(const QString &, const QString &) override {}
-};
 
 QString quoted(const QString &text)
 {
     return text.isEmpty() ? QStringLiteral("(empty)") : QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-} // namespace
+constexpr QLatin1String PortGone("the port went away (the device vanished or hung up)");
 
-QString ApplyItem::wireText() const
-{
-    return raw ? payload : SetupFrame(payload);
-}
+} // namespace
 
 std::vector<ApplyItem> applyItems(const Define &d)
 {
     const auto list = [](int item, const char *name, const QStringList &items, int index) {
-        return ApplyItem{item, QString::fromLatin1(name), items.value(index).trimmed(),
-                         setupItemPayload(item, index, {}), setupItemIsRaw(item)};
+        return ApplyItem{QString::fromLatin1(name), items.value(index).trimmed(),
+                         SendRequest{false, item, index, {}}};
     };
     const auto message = [](int item, const char *name, const QString &text) {
-        return ApplyItem{item, QString::fromLatin1(name), quoted(text),
-                         setupItemPayload(item, -1, text), setupItemIsRaw(item)};
+        return ApplyItem{QString::fromLatin1(name), quoted(text),
+                         SendRequest{false, item, -1, text}};
     };
     return {list(SetupEmulation, "Command Emulation", EmulationItems, d.DspEmulation),
             list(SetupINChar, "International Character", INChrItems, d.DspINChar),
@@ -51,104 +34,93 @@ std::vector<ApplyItem> applyItems(const Define &d)
 
 SetupApply::SetupApply(const Define &settings, PortAdapter &port, Clock &clock)
     : m_define(settings)
-    , m_port(port)
-    , m_clock(clock)
-{}
-
-void SetupApply::open(const Define &line)
+    , m_link(port, clock)
+    , m_session(m_define, m_link)
+    , m_items(applyItems(settings))
 {
-    m_define.ComBaud = line.ComBaud;
-    m_define.ComParity = line.ComParity;
-    m_define.ComBitLen = line.ComBitLen;
-    NoPrompter quiet;
-    SerialLink(m_define, m_port, m_clock, quiet).ChooseAndOpenPort();
+    m_session.saves = false;
+}
+
+void SetupApply::open(const LineSettings &line)
+{
+    m_define.setLine(line);
+    m_link.ChooseAndOpenPort(m_define.ComPort, line);
 }
 
 void SetupApply::stop(const QString &why)
 {
     m_stoppedBy = why;
-    if (m_link)
-        m_link->abort();
+    m_link.abort();
 }
 
 bool SetupApply::run()
 {
-    NoPrompter quiet;
-    SerialLink link(m_define, m_port, m_clock, quiet);
-    m_link = &link;
-    const auto done = qScopeGuard([this] { m_link = nullptr; });
-    if (!m_stoppedBy.isEmpty())
-        link.abort();
-    const std::vector<ApplyItem> items = applyItems(m_define);
-    for (int n = 1; n <= int(items.size()); ++n) {
-        const ApplyItem &item = items[size_t(n - 1)];
+    for (int n = 1; n <= int(m_items.size()); ++n) {
+        const ApplyItem &item = m_items[size_t(n - 1)];
+        m_link.setSendingHook([&](const QByteArray &payload, bool raw) {
+            if (frame)
+                frame(n, item, raw ? payload : SetupFrame(payload));
+        });
+        m_session.lineChanged = [&] {
+            if (lineChanged)
+                lineChanged(n, item, m_define.line());
+        };
         m_failedItem = n;
         if (started)
             started(n, item);
-        if (!send(link, item.payload, item.raw, item, false))
-            return false;
-        if (followDisplayLine(m_define, item.setupItem)) {
-            m_port.setPortOpen(false);
-            try {
-                link.OpenPort();
-            } catch (const PortError &error) {
-                stopAfter(item, QStringLiteral("sent, port not opened again"),
-                          QStringLiteral("the port could not be opened again at %1 (%2)")
-                              .arg(settingsString(m_define), error.reason()));
-                return false;
-            }
-        }
-        if (!send(link, ClosingFrame(), false, item, true))
-            return false;
+        m_sendOutcome = m_session.send(item.request);
+        // A stop during the item's last wait ends the run here, with the item sent.
+        if (m_sendOutcome.item != SendOutcome::Sent || m_sendOutcome.reopenFailed ||
+            m_sendOutcome.closing != SendOutcome::Sent || m_link.aborted())
+            break;
         if (sent)
             sent(n, item);
+        m_failedItem = 0;
     }
-    m_failedItem = 0;
-    return true;
+    m_link.setSendingHook({});
+    m_session.lineChanged = {};
+    return m_failedItem == 0;
 }
 
-void SetupApply::stopAfter(const ApplyItem &item, const QString &outcome, const QString &what)
+QString SetupApply::outcome() const
 {
-    m_itemSent = true;
-    m_outcome = outcome;
-    m_failure = QStringLiteral("%1 was sent; %2").arg(item.name, what);
-    Define line = m_define;
-    if (followDisplayLine(line, item.setupItem))
-        m_failure += QStringLiteral("; the display may now listen at %1").arg(settingsString(line));
+    const SendOutcome &o = m_sendOutcome;
+    if (!m_stoppedBy.isEmpty())
+        return itemSent() ? QStringLiteral("sent, then %1").arg(m_stoppedBy)
+                          : QStringLiteral("stopped by %1").arg(m_stoppedBy);
+    if (!itemSent())
+        return QStringLiteral("failed");
+    return o.reopenFailed ? QStringLiteral("sent, port not opened again")
+                          : QStringLiteral("sent, closing frame failed");
 }
 
-bool SetupApply::send(SerialLink &link, const QString &hexText, bool raw, const ApplyItem &item,
-                      bool closing)
+QString SetupApply::failure() const
 {
-    if (link.SendData(hexText, raw))
-        return true;
+    const SendOutcome &o = m_sendOutcome;
+    if (!itemSent()) {
+        if (!m_stoppedBy.isEmpty())
+            return QStringLiteral("%1 came before its frame was whole; the display holds the "
+                                  "items before it")
+                .arg(m_stoppedBy);
+        return o.item == SendOutcome::PortGone
+                   ? QString(PortGone)
+                   : QStringLiteral("a byte of its frame did not leave the port within 2 seconds");
+    }
     // Once the item's own frame has gone out whole the display holds the new value: say so, so
     // that nobody takes the item for unsent.
-    const bool open = m_port.portOpen();
-    if (!m_stoppedBy.isEmpty()) {
-        if (closing || link.lastTextWhole()) {
-            stopAfter(item, QStringLiteral("sent, then %1").arg(m_stoppedBy),
-                      QStringLiteral("then %1 came").arg(m_stoppedBy));
-        } else {
-            m_itemSent = false;
-            m_outcome = QStringLiteral("stopped by %1").arg(m_stoppedBy);
-            m_failure = QStringLiteral("%1 came before its frame was whole; the display holds "
-                                       "the items before it")
-                            .arg(m_stoppedBy);
-        }
-    } else if (!closing) {
-        m_itemSent = false;
-        m_outcome = QStringLiteral("failed");
-        m_failure =
-            open ? QStringLiteral("a byte of its frame did not leave the port within 2 seconds")
-                 : QStringLiteral("the port went away (the device vanished or hung up)");
-    } else if (open) {
-        stopAfter(item, QStringLiteral("sent, closing frame failed"),
-                  QStringLiteral("its closing frame did not leave the port within 2 seconds"));
-    } else {
-        stopAfter(item, QStringLiteral("sent, closing frame failed"),
-                  QStringLiteral("the port went away (the device vanished or hung up) before "
-                                 "its closing frame left"));
-    }
-    return false;
+    QString what;
+    if (!m_stoppedBy.isEmpty())
+        what = QStringLiteral("then %1 came").arg(m_stoppedBy);
+    else if (o.reopenFailed)
+        what = QStringLiteral("the port could not be opened again at %1 (%2)")
+                   .arg(o.line.toString(), o.reopenFailed->reason());
+    else if (o.closing == SendOutcome::PortGone)
+        what = PortGone + QStringLiteral(" before its closing frame left");
+    else
+        what = QStringLiteral("its closing frame did not leave the port within 2 seconds");
+    const ApplyItem &item = m_items[size_t(m_failedItem - 1)];
+    QString text = QStringLiteral("%1 was sent; %2").arg(item.name, what);
+    if (o.lineChanged)
+        text += QStringLiteral("; the display may now listen at %1").arg(o.line.toString());
+    return text;
 }

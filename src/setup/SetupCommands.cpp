@@ -2,8 +2,8 @@
 
 #include "Ansi.h"
 #include "Define.h"
-#include "SerialLink.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -22,23 +22,28 @@ constexpr ListCommand ListCommands[] = {
     {'C', '0', 2},  // command emulation
     {0, 0, 0},      // upper line message
     {0, 0, 0},      // lower line message
-    {'P', '1', 6},  // communication format: the display counts these from '1'
-    {'B', '0', int(std::size(DspBaudRates))},
+    // communication format: the display counts these from '1'
+    {'P', '1', int(DspCommunicationFormats.size())},
+    {'B', '0', int(DspBaudRates.size())},
 };
 
-QString listPayload(const ListCommand &command, int listIndex)
+QByteArray twoBytes(char first, char second)
+{
+    QByteArray bytes(2, first);
+    bytes[1] = second;
+    return bytes;
+}
+
+QByteArray listPayload(const ListCommand &command, int listIndex)
 {
     if (listIndex < 0 || listIndex >= command.count)
         return {};
-    const char bytes[] = {command.letter, static_cast<char>(command.firstCode + listIndex)};
-    return bytesToHexText(QByteArrayView(bytes, 2));
+    return twoBytes(command.letter, static_cast<char>(command.firstCode + listIndex));
 }
-
-constexpr PcLineFormat PcLineFormats[] = {{0, 8}, {0, 7}, {1, 8}, {1, 7}, {2, 8}, {2, 7}};
 
 } // namespace
 
-QString messageHexText(const QString &text)
+QByteArray messageBytes(const QString &text)
 {
     QByteArray bytes = toAnsi(text);
     for (char &byte : bytes) {
@@ -46,17 +51,17 @@ QString messageHexText(const QString &text)
         if (code < 0x20 || code == 0x7F)
             byte = '?';
     }
-    return bytesToHexText(bytes);
+    return bytes;
 }
 
-QString setupItemPayload(int item, int listIndex, const QString &text)
+QByteArray setupItemPayload(int item, int listIndex, const QString &text)
 {
     switch (item) {
     case SetupUpperLine:
-        return QStringLiteral("4C31") + messageHexText(text);
+        return "L1" + messageBytes(text);
     case SetupLowerLine:
         // STX ENQ 'L' '2' message ETX: the frame is part of the payload.
-        return QStringLiteral("02054C32") + messageHexText(text) + QStringLiteral("03");
+        return "\x02\x05L2" + messageBytes(text) + '\x03';
     case SetupINChar:
     case SetupCodePage:
     case SetupEmulation:
@@ -73,40 +78,31 @@ bool setupItemIsRaw(int item)
     return item == SetupLowerLine;
 }
 
-QString resetItemPayload(int item)
+QByteArray resetItemPayload(int item)
 {
     if (item < ResetAll || item > ResetLowerLine)
         return {};
     // BEL followed by '1'..'3'.
-    const char bytes[] = {0x07, static_cast<char>('1' + item)};
-    return bytesToHexText(QByteArrayView(bytes, 2));
+    return twoBytes('\x07', static_cast<char>('1' + item));
 }
 
-QString ClosingFrame()
+QByteArray ClosingFrame()
 {
-    return QStringLiteral("0B") + bytesToHexText("Ready!");
-}
-
-PcLineFormat pcLineForCommunication(int index)
-{
-    return PcLineFormats[qBound(0, index, int(std::size(PcLineFormats)) - 1)];
-}
-
-int pcBaudForDspBaud(int index)
-{
-    return DspBaudRates[qBound(0, index, int(std::size(DspBaudRates)) - 1)];
+    return QByteArrayLiteral("\x0bReady!");
 }
 
 bool followDisplayLine(Define &define, int item)
 {
     if (item == SetupCommunication) {
-        const PcLineFormat format = pcLineForCommunication(define.DspCommunication);
-        define.ComParity = format.parity;
-        define.ComBitLen = format.bitLen;
+        const CommunicationFormat format = DspCommunicationFormats[size_t(
+            std::clamp(define.DspCommunication, 0, int(DspCommunicationFormats.size()) - 1))];
+        define.ComParity = int(format.parity);
+        define.ComBitLen = format.dataBits;
         return true;
     }
     if (item == SetupBaud) {
-        define.ComBaud = pcBaudForDspBaud(define.DspBaud);
+        define.ComBaud =
+            DspBaudRates[size_t(std::clamp(define.DspBaud, 0, int(DspBaudRates.size()) - 1))];
         return true;
     }
     return false;

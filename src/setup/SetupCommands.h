@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+struct Define;
 
 // The display's set-up vocabulary: the payload of every set-up and reset row, the closing frame,
 // and how the display's line settings translate into the PC port's. Pure functions over tables;
@@ -20,41 +23,27 @@ enum SetupItem : int {
 // Rows of the reset panel, in `OptReset` order.
 enum ResetItem : int { ResetAll = 0, ResetUpperLine, ResetLowerLine };
 
-// A demo message as hex text: one Windows-1252 byte per character, two upper-case digits each,
-// the whole text. Control characters (below 0x20, DEL) and characters outside Windows-1252 go
-// out as '?', so a message can never carry frame or control bytes.
-QString messageHexText(const QString &text);
+// A demo message as bytes: one Windows-1252 byte per character, the whole text. Control
+// characters (below 0x20, DEL) and characters outside Windows-1252 go out as '?', so a message
+// can never carry frame or control bytes.
+QByteArray messageBytes(const QString &text);
 
-// Payload hex text of a set-up row. The list rows (INChar, code page, emulation, communication,
-// baud) read listIndex and ignore text; the two message rows read text and ignore listIndex.
-// An unknown item or a list index outside its list gives an empty text: nothing is to be sent
-// rather than a value the user did not choose.
-QString setupItemPayload(int item, int listIndex, const QString &text);
+// Payload of a set-up row. The list rows (INChar, code page, emulation, communication, baud) read
+// listIndex and ignore text; the two message rows read text and ignore listIndex. An unknown item
+// or a list index outside its list gives nothing: nothing is to be sent rather than a value the
+// user did not choose.
+QByteArray setupItemPayload(int item, int listIndex, const QString &text);
 
 // The lower-line payload carries its own STX ENQ ... ETX and goes out unframed.
 bool setupItemIsRaw(int item);
 
-// Payload hex text of a reset row; empty for an unknown item.
-QString resetItemPayload(int item);
+// Payload of a reset row; empty for an unknown item.
+QByteArray resetItemPayload(int item);
 
 // Sent framed after every set-up item: VT "Ready!".
-QString ClosingFrame();
+QByteArray ClosingFrame();
 
-// PC-side line format that matches a display communication format (list order N-8, N-7, E-8,
-// E-7, O-8, O-7). parity: 0 none, 1 even, 2 odd. An index outside the list is clamped to it, so
-// the result is always a format the port accepts.
-struct PcLineFormat
-{
-    int parity;
-    int bitLen;
-};
-PcLineFormat pcLineForCommunication(int index);
-
-// PC-side rate for a display baud index; an index outside the list is clamped to it.
-int pcBaudForDspBaud(int index);
-
-struct Define;
 // After a Send of the display's communication format or baud rate, the PC side of `define` takes
-// the display's new setting (from DspCommunication or DspBaud). False for any other item, which
-// changes nothing.
+// the display's new setting (from DspCommunication or DspBaud, an index outside its list clamped
+// to it). False for any other item, which changes nothing.
 bool followDisplayLine(Define &define, int item);

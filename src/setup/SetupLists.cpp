@@ -1,8 +1,37 @@
 #include "SetupLists.h"
 
-const QStringList BaudItems = {"  9,600bps", "  4,800bps", "  2,400bps", "  1,200bps",
-                               "    600bps", "    300bps", " 38,400bps", " 19,200bps"};
-const QStringList CommunicationItems = {" N-8-1", " N-7-1", " E-8-1", " E-7-1", " O-8-1", " O-7-1"};
+#include "LineSettings.h"
+
+namespace {
+
+QStringList baudItems()
+{
+    QStringList items;
+    for (const int rate : DspBaudRates)
+        items << baudListItem(rate);
+    return items;
+}
+
+QStringList communicationItems()
+{
+    QStringList items;
+    for (const CommunicationFormat &format : DspCommunicationFormats)
+        items << QStringLiteral(" %1-%2-1").arg(parityLetter(format.parity)).arg(format.dataBits);
+    return items;
+}
+
+} // namespace
+
+QString baudListItem(int rate)
+{
+    const QString digits = QString::number(rate);
+    const QString grouped =
+        rate >= 1000 ? digits.chopped(3) + QLatin1Char(',') + digits.right(3) : digits;
+    return QStringLiteral("%1bps").arg(grouped, 7);
+}
+
+const QStringList BaudItems = baudItems();
+const QStringList CommunicationItems = communicationItems();
 const QStringList EmulationItems = {" T3150-LC", " ESC/POS"};
 const QStringList CodePageItems = {" PC437(USA,Std-EUR)",
                                    " Katakana for Japan",

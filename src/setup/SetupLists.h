@@ -7,5 +7,8 @@
 extern const QStringList INChrItems;
 extern const QStringList CodePageItems;
 extern const QStringList EmulationItems;
-extern const QStringList CommunicationItems;
-extern const QStringList BaudItems;
+extern const QStringList CommunicationItems; // " N-8-1", ... from DspCommunicationFormats
+extern const QStringList BaudItems;          // "  9,600bps", ... from DspBaudRates
+
+// A rate as the baud lists show it, right-aligned in ten characters: "    300bps", " 38,400bps".
+QString baudListItem(int rate);

@@ -88,6 +88,9 @@ struct AppRig
                : up == 0 && shownArrow() == -1 && heard == "Link to the display: down" ? 0
                                                                                        : -1;
     }
-    static QByteArray framed(const QString &payload) { return hexTextToBytes(SetupFrame(payload)); }
-    static QByteArray closingFrame() { return framed(QStringLiteral("0B526561647921")); }
+    static QByteArray framed(const char *payloadHex)
+    {
+        return SetupFrame(QByteArray::fromHex(payloadHex));
+    }
+    static QByteArray closingFrame() { return framed("0B526561647921"); }
 };

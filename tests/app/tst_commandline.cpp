@@ -41,17 +41,41 @@ Run run(const QStringList &arguments, const CommandLineSystem &system = {})
     return r;
 }
 
-// What the window puts on the wire for the same file: the first Send, then every other row.
-QByteArray windowBytes()
+// Each byte as "settings:hex", so that a byte at the wrong speed or parity shows.
+QStringList wire(const FakePort &port)
+{
+    QStringList bytes;
+    for (const FakePort::Byte &b : port.bytes)
+        bytes << b.settings.toString() + ':' + QByteArray(1, b.value).toHex();
+    return bytes;
+}
+
+// What the window puts on the wire for the same file: the first Send, then every other row, up
+// to the first Send that shows a box. `fault` prepares the port as the test prepared --apply's.
+QStringList windowWire(const std::function<void(FakePort &)> &fault = {}, QString *line = nullptr)
 {
     AppRig r(File);
     r.loadWithLinkUp();
+    if (fault)
+        fault(r.port);
     for (int row : {2, 0, 1, 3, 4, 5, 6}) {
+        if (!r.prompter.boxes.empty())
+            break;
         r.w().OptSetSel[row]->click();
         r.w().CmdSend->click();
         r.clock.advance(0.5);
     }
-    return r.port.written();
+    if (line)
+        *line = r.define.line().toString();
+    return wire(r.port);
+}
+
+QByteArray windowBytes()
+{
+    QByteArray bytes;
+    for (const QString &b : windowWire())
+        bytes += QByteArray::fromHex(b.section(':', 1).toLatin1());
+    return bytes;
 }
 
 } // namespace
@@ -297,23 +321,64 @@ private slots:
             QVERIFY(r.err.contains(
                 "[4/7] Upper line message: \"Café\u00a0€\\x1b]0;t\\x07\\x09\\x7f\\x81\""));
             QCOMPARE(seen, windowBytes());
-            // A dry run prints the same frames, and the PC port's switch in its place.
-            QByteArray frames;
-            const QString dry = run({"--apply", "--dry-run", "--line", "4800,N,8,1"}).out;
-            for (const QString &line : dry.split(QLatin1Char('\n'))) {
-                const QString hex = line.section(QStringLiteral(": "), 1);
-                if (line.startsWith(QLatin1Char('[')) && !hex.startsWith(QLatin1String("PC port")))
-                    frames += QByteArray::fromHex(hex.toLatin1());
-            }
-            QVERIFY(frames == seen &&
-                    dry.contains("[6/7] Communication: PC port now at 4800,E,7,1\n"
-                                 "[6/7] Communication, closing frame"));
             // The display's speed until the last item's frame, the file's after it.
             QCOMPARE(speeds, QList<int>({4800, 4800, 4800, 4800, 4800, 4800, 19200}));
             QCOMPARE(progress.first(), "[1/7] Command Emulation: ESC/POS ... ");
             QCOMPARE(progress.last(), "[7/7] Baud rate: 19,200bps ... ");
         }
         QCOMPARE(QFile(QStringLiteral("PoleSet.ini")).size(), qint64(File.size())); // only read
+    }
+
+    // The window's seven Sends, --apply and the dry run walk one road: the same bytes at the same
+    // line settings, whole or cut short by a fault at any frame, and the same line afterwards.
+    void sameSendsEverywhere_data()
+    {
+        QTest::addColumn<int>("frame");     // the frame that fails (2n: item n's, 2n+1: its
+                                            // closing frame); -1 none
+        QTest::addColumn<bool>("noReopen"); // instead the port cannot follow item n's line
+        QTest::newRow("whole") << -1 << false;
+        for (int f = 0; f < 14; ++f)
+            QTest::addRow("frame %d stalls", f) << f << false;
+        QTest::newRow("no re-open after Communication") << 10 << true;
+        QTest::newRow("no re-open after Baud rate") << 12 << true;
+    }
+    void sameSendsEverywhere()
+    {
+        QFETCH(int, frame);
+        QFETCH(bool, noReopen);
+        // The frames and the line's changes, from the dry run.
+        QList<qsizetype> ends{0};
+        QStringList dryWire;
+        LineSettings line = *LineSettings::fromString(u"19200,E,7,1");
+        for (const QString &l : run({"--apply", "--dry-run"}).out.split('\n')) {
+            const QString said = l.section(QStringLiteral(": "), 1);
+            if (said.startsWith(QLatin1String("PC port now at ")))
+                line = *LineSettings::fromString(said.mid(15));
+            else if (l.startsWith('['))
+                for (const QString &b : said.split(' '))
+                    dryWire << line.toString() + ':' + b.toLower();
+            if (l.startsWith('[') && !said.startsWith(QLatin1String("PC port")))
+                ends << dryWire.size();
+        }
+        const auto fault = [&](FakePort &port) {
+            if (frame >= 0)
+                port.afterByte = [&port, at = ends.value(frame + noReopen) + !noReopen, noReopen] {
+                    if (port.bytes.size() == size_t(at))
+                        noReopen ? void(port.refuseOpen = "gone") : void(port.stalled = true);
+                };
+        };
+        FakeClock clock;
+        FakePort port;
+        fault(port);
+        const Run applied = run({"--apply"}, {&clock, &port, m_dir.path()});
+        QString windowLine;
+        QCOMPARE(windowWire(fault, &windowLine), wire(port));
+        QCOMPARE(applied.status, frame < 0 ? 0 : 3);
+        if (frame < 0)
+            QCOMPARE(wire(port), dryWire);
+        if (noReopen)
+            QVERIFY2(applied.err.contains("opened again at " + windowLine),
+                     qPrintable(applied.err));
     }
 };
 

@@ -1,6 +1,6 @@
-#include "Define.h"
 #include "DlgIFSet.h"
 #include "MessageBoxPrompter.h"
+#include "ModalGuard.h"
 #include "SerialDevices.h"
 
 #include <QtTest>
@@ -10,24 +10,31 @@ namespace {
 
 using Ints = QList<int>;
 
-// A dialog shown over its own ComPort, ComBaud, ComParity and ComBitLen.
+// Port, baud, parity and bit length as the dialog hands them back.
+Ints ints(const InterfaceSettings &s)
+{
+    return {s.port, s.line.baud, int(s.line.parity), s.line.dataBits};
+}
+
+// A dialog shown over the PC side's port, baud, parity and bit length.
 struct Rig
 {
-    Define define;
-    DlgIFSet dlg{define};
+    InterfaceSettings current;
+    DlgIFSet dlg;
     QList<QComboBox *> lists; // port, baud, parity, bit length
 
     explicit Rig(const Ints &v)
-        : define{v[0], v[1], v[2], v[3]}
+        : current{v[0], {v[1], Parity(v[2]), v[3], 1}}
+        , dlg(current, StartDir())
     {
         for (const char *name : {"CboPort", "CboBaud", "CboParity", "CboBitLen"})
             lists << dlg.findChild<QComboBox *>(QLatin1String(name));
         dlg.show();
     }
-    // The four variables, then the four lists' indexes.
-    Ints state() const
+    // The four lists' indexes.
+    Ints shown() const
     {
-        Ints all{define.ComPort, define.ComBaud, define.ComParity, define.ComBitLen};
+        Ints all;
         for (const QComboBox *list : lists)
             all << list->currentIndex();
         return all;
@@ -68,7 +75,7 @@ private slots:
         const QString how = QLatin1String(QTest::currentDataTag());
         const bool cancelled = how != "CmdSet" && how != "Enter";
         Rig r(variables);
-        QCOMPARE(r.state(), variables + preset);
+        QCOMPARE(r.shown(), preset);
         // A reader hears each list by its label, the label's buddy, and its item.
         const QStringList labels{"Port No.", "Baud rate", "Parity", "Bit Length"};
         for (int i = 0; i < 4; ++i) {
@@ -79,7 +86,7 @@ private slots:
         QVERIFY(r.dlg.findChild<QPushButton *>("CmdSet")->isDefault());
         // Each port says where its COMn entry leads.
         QCOMPARE(r.lists[0]->itemData(3, Qt::ToolTipRole).toString(),
-                 describeComEntry(inspectComEntry(4, r.define.startDir)));
+                 describeComEntry(inspectComEntry(4, StartDir())));
         for (int i = 0; i < 4; ++i)
             r.lists[i]->setCurrentIndex(choose[i]);
         // Over AT-SPI the item is in the name, its index the value.
@@ -93,10 +100,11 @@ private slots:
         else
             QTest::keyClick(r.lists[1], how == "Enter" ? Qt::Key_Return : Qt::Key_Escape);
         QVERIFY(!r.dlg.isVisible());
-        QCOMPARE(r.define.IFSetCancelled, cancelled);
-        // Shown again, it starts from the variables, not from the choices of a cancelled showing.
+        QCOMPARE(r.dlg.result() == QDialog::Accepted, !cancelled);
+        QCOMPARE(ints(cancelled ? r.current : r.dlg.settings()), expected);
+        // Shown again, it starts from the settings it was given, not from the choices left.
         r.dlg.show();
-        QCOMPARE(r.state(), expected + (cancelled ? preset : choose));
+        QCOMPARE(r.shown(), preset);
     }
 
     // The real boxes: title, text, informative text, icon and the one OK button.
@@ -105,6 +113,7 @@ private slots:
         MessageBoxPrompter prompter;
         QStringList seen;
         const auto look = [&seen] {
+            const ModalGuard guard;
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             QVERIFY(box);
             seen << QStringList{box->windowTitle(), box->text(), box->informativeText(),

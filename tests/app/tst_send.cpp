@@ -98,7 +98,8 @@ private slots:
         w.ChkSetTerm->setChecked(ticked);
         w.CmdSend->click();
         QCOMPARE(r.port.written(), wire + AppRig::closingFrame());
-        QCOMPARE(r.port.bytes.front().settings + ' ' + r.port.bytes.back().settings,
+        QCOMPARE(r.port.bytes.front().settings.toString() + ' ' +
+                     r.port.bytes.back().settings.toString(),
                  "9600,N,8,1 " + closingAt);
         QCOMPARE(r.port.events.filter("open"),
                  row >= 5 && ticked ? QStringList{"open " + closingAt + " COM1"} : QStringList());
@@ -108,7 +109,7 @@ private slots:
         const QString kept = row == 3   ? d.DspUpperLine
                              : row == 4 ? d.DspLowerLine
                                         : QString::number(index[row]);
-        QCOMPARE(kept + ' ' + settingsString(d), text + ' ' + closingAt);
+        QCOMPARE(kept + ' ' + d.line().toString(), text + ' ' + closingAt);
     }
 
     void resets_data()

@@ -13,20 +13,20 @@ Q_DECLARE_METATYPE(LineFormat)
 
 namespace {
 
-QByteArray framed(const QString &payload)
+QByteArray framed(const QByteArray &payload)
 {
-    return hexTextToBytes(SetupFrame(payload));
+    return SetupFrame(payload);
 }
 
 QByteArray setupBytes(int item, int index, const QString &text = {})
 {
-    const QString payload = setupItemPayload(item, index, text);
-    return hexTextToBytes(setupItemIsRaw(item) ? payload : SetupFrame(payload));
+    const QByteArray payload = setupItemPayload(item, index, text);
+    return setupItemIsRaw(item) ? payload : SetupFrame(payload);
 }
 
 QByteArray raw(const DisplayScript &script, int count = -1)
 {
-    return hexTextToBytes(script.texts.mid(0, count).join(QString()));
+    return script.texts.mid(0, count).join();
 }
 
 QStringList run(DisplayDecoder &decoder, const QByteArray &bytes)
@@ -82,7 +82,7 @@ private slots:
         // The stored messages show until text reaches the glass; a set-up frame's FF does not.
         row("demo, closing, farewell",
             raw(runDemoTexts()) + framed(DemoCommand()) + framed(ClosingFrame()) +
-                framed("1B40456E64206F66205365742121"),
+                framed("\x1b@End of Set!!"),
             {"FF clear", "text: Demo....", "FF clear", "demo mode on", "set-up closed: Ready!",
              "farewell: End of Set!!"},
             "UP|LOW 0,0 OO");
@@ -251,12 +251,12 @@ private slots:
         QFETCH(QString, row);
         for (int index = 0; index < items.size(); ++index) {
             const QString meant = "set-up: " + row + ' ' + items[index].trimmed();
-            QByteArray payload = QByteArray::fromHex(setupItemPayload(item, index, {}).toLatin1());
+            const QByteArray payload = setupItemPayload(item, index, {});
             DisplayDecoder d;
-            QCOMPARE(run(d, framed(bytesToHexText(payload))).value(0), meant);
+            QCOMPARE(run(d, framed(payload)).value(0), meant);
             for (const int off : {-1, 1}) {
                 const QByteArray wrong = payload.left(1) + char(payload[1] + off);
-                QVERIFY2(run(d, framed(bytesToHexText(wrong))).value(0) != meant,
+                QVERIFY2(run(d, framed(wrong)).value(0) != meant,
                          qPrintable(meant));
             }
         }

@@ -114,11 +114,8 @@ private slots:
         QSerialPort port(pty.slavePath());
         QVERIFY(pty.valid && port.open(QIODevice::WriteOnly) && port.setBaudRate(9600));
         DisplayWindow w(pty, dir.path(), 1);
-        const auto frame = [](const QString &payload) {
-            return hexTextToBytes(SetupFrame(payload));
-        };
-        w.receive(frame(setupItemPayload(SetupCommunication, 2, {})));
-        w.receive(frame(ClosingFrame()));
+        w.receive(SetupFrame(setupItemPayload(SetupCommunication, 2, {})));
+        w.receive(SetupFrame(ClosingFrame()));
         QFile file(dir.filePath("PoleSet.ini"));
         QVERIFY(file.open(QIODevice::WriteOnly) &&
                 file.write("PoleSet   01-01-2024  00:00:00\r\n" + ini));
@@ -140,8 +137,8 @@ private slots:
         ini.close();
         auto w = std::make_unique<DisplayWindow>(pty, dir.path(), 1);
         const QString longest(198, 'M');
-        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest))));
-        w->receive(hexTextToBytes(SetupFrame(setupItemPayload(SetupINChar, 13, {}))));
+        w->receive(SetupFrame(setupItemPayload(SetupUpperLine, 0, longest)));
+        w->receive(SetupFrame(setupItemPayload(SetupINChar, 13, {})));
         w->show();
         const auto labels = w->findChildren<QLabel *>();
         const auto shown = [&labels](const QString &value) {

@@ -1,6 +1,5 @@
 #include "FakeClock.h"
 #include "FakePort.h"
-#include "FakePrompter.h"
 #include "SerialLink.h"
 
 #include <QTimer>
@@ -12,11 +11,9 @@ class TestLink : public QObject
 
     struct Rig
     {
-        Define define;
         FakeClock clock;
         FakePort port;
-        FakePrompter prompter;
-        SerialLink link{define, port, clock, prompter};
+        SerialLink link{port, clock};
         Rig() { port.setPortOpen(true); }
     };
 
@@ -29,7 +26,7 @@ private slots:
         QTest::addColumn<QString>("wire");      // hex
         QTest::newRow("framed") << false << "4408" << 0 << "0c0205440803";
         QTest::newRow("framed empty payload") << false << "" << 0 << "0c020503";
-        QTest::newRow("raw odd length") << true << "1b4F5" << 0 << "1b4f";
+        QTest::newRow("raw") << true << "1b4F" << 0 << "1b4f";
         QTest::newRow("stalled byte ends the text") << false << "4408" << 1 << "0c";
         QTest::newRow("port vanishes") << false << "4408" << 2 << "0c02";
     }
@@ -43,17 +40,14 @@ private slots:
         r.port.stalled = stallOrVanish == 1;
         r.port.vanishAfterBytes = stallOrVanish == 2 ? 2 : -1;
         const double start = r.clock.now();
-        QCOMPARE(r.link.SendData(text, raw), !stallOrVanish);
+        QCOMPARE(r.link.SendData(QByteArray::fromHex(text.toLatin1()), raw), !stallOrVanish);
         QCOMPARE(QString::fromLatin1(r.port.written().toHex()), wire);
         // A stalled byte's drain wait naps 2 s; every text ends with the 2-second settle wait,
         // which lets the window work. The closed port takes nothing more.
         QCOMPARE(r.clock.napped >= 2.0, stallOrVanish == 1);
         QCOMPARE(r.clock.waitDeadlines.size(), size_t(1));
         QVERIFY(qAbs(r.clock.waitDeadlines[0] - start - 2.0 * (1 + (stallOrVanish == 1))) < 1e-3);
-        QCOMPARE(r.link.SendData(QStringLiteral("1B40"), true), !stallOrVanish);
-        r.link.ReportSendError();
-        QCOMPARE(r.prompter.boxes.back().title + '|' + r.prompter.boxes.back().text,
-                 QStringLiteral("Send Error!!|Faulted to Data sending!!"));
+        QCOMPARE(r.link.SendData("\x1b@", true), !stallOrVanish);
     }
 
     void systemClock()

@@ -1,5 +1,4 @@
 #include "FakeClock.h"
-#include "FakePrompter.h"
 #include "QtPortAdapter.h"
 #include "SerialLink.h"
 #include "SetupApply.h"
@@ -35,11 +34,12 @@ private slots:
         Rig rig;
         QCOMPARE(rig.pty.lineSpeed(), 9600); // before any settings are given
         for (const char *bad : {"9600,N,8", "0,N,8,1", "9600,X,8,1", "9600,N,9,1", "9600,N,8,2"})
-            QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setSettings(QLatin1String(bad)));
-        QCOMPARE(rig.port.settings(), QStringLiteral("9600,N,8,1"));
+            QVERIFY(!LineSettings::fromString(QString::fromLatin1(bad)));
+        QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setSettings({9600, Parity::None, 9, 1}));
+        QCOMPARE(rig.port.settings().toString(), QStringLiteral("9600,N,8,1"));
         // On a closed port a change waits for the next open; parity and data bits only show in Qt.
         rig.port.setPortOpen(false);
-        rig.port.setSettings(QStringLiteral("4800,O,7,1"));
+        rig.port.setSettings(LineSettings::fromString(u" 4800, o ,7,1").value());
         QVERIFY(!rig.port.portOpen());
         rig.port.setPortOpen(true);
         QCOMPARE(rig.pty.lineSpeed(), 4800);
@@ -173,8 +173,7 @@ private slots:
                 QFile::link(trap.slavePath(), rig.root.filePath("dev/ttyS0")));
         Define define;
         FakeClock clock;
-        FakePrompter prompter;
-        SerialLink link(define, rig.port, clock, prompter);
+        SerialLink link(rig.port, clock);
         SetupApply apply(define, rig.port, clock);
         const auto replug = [&] {
             QVERIFY(QFile::remove(rig.dir.filePath("COM1")) &&
@@ -185,7 +184,8 @@ private slots:
             // Gone between the Communication item and the port following the display.
             clock.scheduleIn(5 * 4.0 + 1.0, replug);
             QCOMPARE(apply.run(), relinked);
-            failure = apply.failure();
+            if (apply.sendOutcome().reopenFailed)
+                failure = apply.sendOutcome().reopenFailed->reason();
         } else {
             replug();
             if (kind == 3) {
@@ -196,7 +196,7 @@ private slots:
                 rig.port.setPortOpen(false);
             define.ComBaud = kind == 0 ? 4800 : 9600;
             try {
-                kind == 2 ? link.ReopenPort() : link.OpenPort();
+                kind == 2 ? link.ReopenPort() : link.OpenPort(define.ComPort, define.line());
             } catch (const PortError &e) {
                 failure = e.reason();
             }

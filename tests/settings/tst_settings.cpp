@@ -27,14 +27,14 @@ namespace {
 
 // Every field away from its default, so a reader that forgets to reset one is caught. Positional
 // initialisers follow Define's field order.
-const Define Dirty{4, 300, 2, 7, 9, 5, 1, 5, 5, "old upper", "old lower", "keep/this", 2, true};
+const Define Dirty{4, 300, 2, 7, 9, 5, 1, 5, 5, "old upper", "old lower", "keep/this"};
 
 // All fields in one string, so a mismatch shows the whole state at once.
 QString dump(const Define &d)
 {
-    return QString::asprintf("%d %d %d %d %d %d %d %d %d %d %d", d.ComPort, d.ComBaud, d.ComParity,
+    return QString::asprintf("%d %d %d %d %d %d %d %d %d", d.ComPort, d.ComBaud, d.ComParity,
                              d.ComBitLen, d.DspINChar, d.DspCodePage, d.DspEmulation,
-                             d.DspCommunication, d.DspBaud, d.ArrowIndex, int(d.IFSetCancelled)) +
+                             d.DspCommunication, d.DspBaud) +
            " [" + d.DspUpperLine + "] [" + d.DspLowerLine + "] " + d.AppDir;
 }
 
@@ -204,7 +204,7 @@ private slots:
         // A line break in a message must not start a line of its own.
         const QString upper = QString::fromUtf16(u" Hi=there\r\nPort= 3 caf\u00E9\U0001F600\u0416");
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
-        const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), 1, true, at};
+        const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), at};
         QString why;
         QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why));
         // The display's baud and format are never written.

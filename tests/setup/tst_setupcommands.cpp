@@ -33,23 +33,23 @@ private slots:
         QFETCH(int, index);
         QFETCH(QString, text);
         QFETCH(QByteArray, wire);
-        QCOMPARE(hexTextToBytes(setupItemPayload(item, index, text)), wire);
+        QCOMPARE(setupItemPayload(item, index, text), wire);
     }
 
     void resetsAndScripts()
     {
         QVERIFY(resetItemPayload(-1).isEmpty() && resetItemPayload(3).isEmpty());
         // 19 texts; the 14 character pages cover 0x20 to 0xFF, 16 codes a screen.
-        const QStringList print = testPrintScript().texts;
+        const QByteArrayList print = testPrintScript().texts;
         QCOMPARE(print.size(), 19);
         QByteArray codes, pages;
         for (int code = 0x20; code < 0x100; ++code)
             codes += char(code);
-        for (const QString &page : print.mid(4, 14))
-            pages += hexTextToBytes(page).sliced(1) + (page.startsWith("0C") ? "" : "!");
+        for (const QByteArray &page : print.mid(4, 14))
+            pages += page.sliced(1) + (page.startsWith('\f') ? "" : "!");
         QCOMPARE(pages, codes);
         QVERIFY(characterPage(1).isEmpty() && characterPage(16).isEmpty());
-        QVERIFY(print.value(3).endsWith(bytesToHexText(SupportAddress)));
+        QVERIFY(print.value(3).endsWith(SupportAddress));
         QCOMPARE((QStringList{testPrintScript().status, initScript().status, scrollScript(1).status,
                               overwriteScript(0).status, runDemoTexts().status,
                               stopDemoScript().status}),

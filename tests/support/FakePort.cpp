@@ -9,7 +9,7 @@ void FakePort::setPortOpen(bool open)
         throw PortError(QStringLiteral("COM%1").arg(m_commPort), *refuseOpen);
     }
     m_open = open;
-    events << (open ? QStringLiteral("open %1 COM%2").arg(m_settings).arg(m_commPort)
+    events << (open ? QStringLiteral("open %1 COM%2").arg(m_settings.toString()).arg(m_commPort)
                     : QStringLiteral("close"));
 }
 
@@ -21,5 +21,7 @@ bool FakePort::output(quint8 byte)
     }
     --vanishAfterBytes;
     bytes.push_back({char(byte), m_settings, rts});
+    if (afterByte)
+        afterByte();
     return true;
 }

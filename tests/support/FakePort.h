@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,15 +16,15 @@ public:
     struct Byte
     {
         char value;
-        QString settings; // in force when it was written
+        LineSettings settings; // in force when it was written
         bool rts;
     };
 
     void setCommPort(int port) override { m_commPort = port; }
     int commPort() const override { return m_commPort; }
     void chooseDevice() override { events << QStringLiteral("choose COM%1").arg(m_commPort); }
-    void setSettings(const QString &settings) override { m_settings = settings; }
-    QString settings() const override { return m_settings; }
+    void setSettings(const LineSettings &line) override { m_settings = line; }
+    LineSettings settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_open; }
     bool deviceAvailable() override
@@ -48,6 +49,7 @@ public:
     std::optional<QString> refuseOpen; // the reason the next opens fail with
     int vanishAfterBytes = -1;         // the port disappears after this many more bytes
     bool present = true;               // what deviceAvailable() answers
+    std::function<void()> afterByte;   // runs after each byte taken: a test's fault on cue
 
     // What happened: "open 9600,N,8,1 COM1", "refused", "close", "rts 0", "clear in", ...
     std::vector<Byte> bytes;
@@ -66,6 +68,6 @@ public:
 
 private:
     int m_commPort = 1;
-    QString m_settings = QStringLiteral("9600,N,8,1");
+    LineSettings m_settings;
     bool m_open = false;
 };
