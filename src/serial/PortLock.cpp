@@ -15,11 +15,6 @@
 
 namespace {
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // The holder's PID, or 0 when the text names none.
 qint64 holderOf(QByteArrayView text)
 {

@@ -85,7 +85,7 @@ ComEntry &classify(ComEntry &e, int dir, const QByteArray &name)
     const Descriptor fd(::openat(dir, name.constData(), O_PATH | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         if (errno != ENOENT && errno != ELOOP)
-            return unreachable(e, QString::fromLocal8Bit(std::strerror(errno)));
+            return unreachable(e, systemReason(errno));
         e.kind = errno == ELOOP ? ComEntry::Loop : ComEntry::Missing;
         return e;
     }
@@ -122,7 +122,7 @@ ComEntry inspectComEntry(int port, const StartDir &dir, const QString &root)
         ::fstatat(dir.fd(), comName(port).toLatin1().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return classifyEntry(e, dir);
     if (errno != ENOENT)
-        return unreachable(e, QString::fromLocal8Bit(std::strerror(errno)));
+        return unreachable(e, systemReason(errno));
     e.builtIn = true;
     e.entry = builtInPort(port, root);
     return classify(e, AT_FDCWD, QFile::encodeName(e.entry));

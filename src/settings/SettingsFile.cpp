@@ -267,11 +267,6 @@ bool failed(QString *why, const QString &reason)
     return false;
 }
 
-QString systemReason(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
 // place would block, never end or mean nothing, and is not even opened. What is opened is
 // looked at again, in case it was swapped in between.

@@ -45,13 +45,17 @@ int StartDir::fd() const
     return m_handle ? m_handle->fd.get() : AT_FDCWD;
 }
 
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 QString StartDir::error() const
 {
     if (!m_handle || m_handle->fd.get() >= 0)
         return {};
     return QStringLiteral("the start-up directory %1 cannot be opened: %2")
-        .arg(QDir::toNativeSeparators(m_handle->path),
-             QString::fromLocal8Bit(std::strerror(m_handle->error)));
+        .arg(QDir::toNativeSeparators(m_handle->path), systemReason(m_handle->error));
 }
 
 QString StartDir::path() const

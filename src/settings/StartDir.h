@@ -5,6 +5,9 @@
 #include <memory>
 #include <utility>
 
+// The operating system's words for an errno value.
+QString systemReason(int error);
+
 // A file descriptor that is closed with its owner.
 class Descriptor
 {

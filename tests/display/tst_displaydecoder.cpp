@@ -256,8 +256,7 @@ private slots:
             QCOMPARE(run(d, framed(payload)).value(0), meant);
             for (const int off : {-1, 1}) {
                 const QByteArray wrong = payload.left(1) + char(payload[1] + off);
-                QVERIFY2(run(d, framed(wrong)).value(0) != meant,
-                         qPrintable(meant));
+                QVERIFY2(run(d, framed(wrong)).value(0) != meant, qPrintable(meant));
             }
         }
     }
