@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
