@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -314,7 +316,7 @@ void ReadSettings(Define &define)
 
 namespace {
 
-// For a directory that takes no new files, and for a link in the file's place (the link stays):
+// For a directory that takes no new files (and a link whose file cannot be replaced beside it):
 // the new text is written over the file itself. The part of the old text it covers is kept and
 // put back, with the old length, if the write fails part-way, so a failure loses nothing of the
 // old file.
@@ -373,6 +375,37 @@ Descriptor createTemporary(int dir, QByteArray &name)
     return Descriptor();
 }
 
+// Puts `text` in the place of `name` in `dir` by way of a temporary file that replaces it only
+// once it is complete and on the disk. `old` is the file now there, if any: the new one keeps
+// its owner and its mode. Without a temporary file (a folder that takes no new files) nothing
+// happens and `*created` is false.
+bool replaceFile(int dir, const QByteArray &name, const struct stat *old, const QByteArray &text,
+                 QString *why, bool *created)
+{
+    QByteArray temporary;
+    Descriptor fd = createTemporary(dir, temporary);
+    *created = fd.get() >= 0;
+    if (!*created)
+        return failed(why, systemReason(errno));
+    if (old) {
+        // Only root may give a file to another user; anyone else saves it as their own.
+        if (old->st_uid != ::geteuid() || old->st_gid != ::getegid()) {
+            const int given = ::fchown(fd.get(), old->st_uid, old->st_gid);
+            Q_UNUSED(given);
+        }
+        ::fchmod(fd.get(), old->st_mode & 07777);
+    }
+    const bool written = writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+    const int error = errno;
+    if (::close(fd.release()) != 0 || !written ||
+        ::renameat(dir, temporary.constData(), dir, name.constData()) != 0) {
+        const QString reason = systemReason(written ? errno : error);
+        ::unlinkat(dir, temporary.constData(), 0);
+        return failed(why, reason);
+    }
+    return true;
+}
+
 } // namespace
 
 bool SaveSettings(const Define &define, QString *why, const QDateTime &stamp)
@@ -390,35 +423,32 @@ bool SaveSettings(const Define &define, QString *why, const QDateTime &stamp)
     if (exists && ::faccessat(dir, FileName, W_OK, AT_EACCESS) != 0)
         return failed(why, systemReason(errno));
     const QByteArray text = encodeSettings(define, stamp);
+
+    // A link in the file's place stays a link: the file it leads to is replaced beside itself.
+    Descriptor linkedDir;
+    int into = dir;
+    QByteArray name = FileName;
     struct stat entry;
     if (exists && ::fstatat(dir, FileName, &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(entry.st_mode))
+        S_ISLNK(entry.st_mode)) {
+        const QByteArray link =
+            dir == AT_FDCWD ? name : "/proc/self/fd/" + QByteArray::number(dir) + '/' + FileName;
+        char target[PATH_MAX];
+        if (!::realpath(link.constData(), target))
+            return rewriteInPlace(dir, text, why);
+        const QByteArray path(target);
+        const qsizetype slash = path.lastIndexOf('/');
+        linkedDir = Descriptor(::open(slash <= 0 ? "/" : path.left(slash).constData(),
+                                      O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (linkedDir.get() < 0)
+            return rewriteInPlace(dir, text, why);
+        into = linkedDir.get();
+        name = path.mid(slash + 1);
+    }
+    bool created = false;
+    const bool saved = replaceFile(into, name, exists ? &old : nullptr, text, why, &created);
+    // A folder that takes no new files: the file is written over where it is.
+    if (!created && exists)
         return rewriteInPlace(dir, text, why);
-
-    // The new text goes to a temporary file that replaces the old one only once it is complete
-    // and on the disk.
-    QByteArray temporary;
-    Descriptor fd = createTemporary(dir, temporary);
-    if (fd.get() < 0) {
-        const int error = errno;
-        return exists ? rewriteInPlace(dir, text, why) : failed(why, systemReason(error));
-    }
-    if (exists) {
-        // The file keeps its owner and its mode. Only root may give a file to another user;
-        // anyone else saves it as their own, as before.
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid()) {
-            const int given = ::fchown(fd.get(), old.st_uid, old.st_gid);
-            Q_UNUSED(given);
-        }
-        ::fchmod(fd.get(), old.st_mode & 07777);
-    }
-    const bool written = writeAll(fd.get(), text) && ::fsync(fd.get()) == 0;
-    const int error = errno;
-    if (::close(fd.release()) != 0 || !written ||
-        ::renameat(dir, temporary.constData(), dir, FileName) != 0) {
-        const QString reason = systemReason(written ? errno : error);
-        ::unlinkat(dir, temporary.constData(), 0);
-        return failed(why, reason);
-    }
-    return true;
+    return saved;
 }

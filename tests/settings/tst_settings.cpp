@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -181,13 +182,20 @@ private slots:
     void save_data()
     {
         QTest::addColumn<bool>("closedDirectory");
-        QTest::newRow("replaced") << false;
-        QTest::newRow("written in place: the directory takes no new files") << true;
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("replaced") << false << false;
+        QTest::newRow("written in place: the directory takes no new files") << true << false;
+        QTest::newRow("through a link: its file replaced beside itself, the link kept")
+            << false << true;
     }
     void save()
     {
         QFETCH(bool, closedDirectory);
+        QFETCH(bool, linked);
         QTemporaryDir dir;
+        QVERIFY(!linked || (QDir(dir.path()).mkdir("real") &&
+                            QFile(dir.filePath("real/settings.ini")).open(QIODevice::WriteOnly) &&
+                            QFile::link("real/settings.ini", dir.filePath("PoleSet.ini"))));
         // Longer than the next text, which must leave no tail of it.
         const StartDir at(dir.path());
         const Define old{
@@ -206,11 +214,15 @@ private slots:
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
         const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), at};
         QString why;
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        const ino_t before = st.st_ino;
         QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why));
         // The display's baud and format are never written.
         const QByteArray saved = fileBytes(settingsFilePath(now));
-        struct stat st;
         QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(st.st_ino != before, !closedDirectory);
+        QCOMPARE(QFileInfo(settingsFilePath(now)).isSymLink(), linked);
         QCOMPARE(st.st_mode & 07777, 0604u);
         QCOMPARE(st.st_uid, 65534u);
         QCOMPARE(st.st_gid, 65534u);
@@ -228,8 +240,14 @@ private slots:
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!ok && !why.isEmpty());
         QCOMPARE(fileBytes(settingsFilePath(old)), saved);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList{QStringLiteral("PoleSet.ini")});
+        const QStringList left = {"PoleSet.ini", "real/settings.ini"};
+        QDirIterator files(dir.path(), QDir::Files | QDir::System | QDir::Hidden,
+                           QDirIterator::Subdirectories);
+        QStringList found;
+        while (files.hasNext())
+            found << QDir(dir.path()).relativeFilePath(files.next());
+        found.sort();
+        QCOMPARE(found, left.mid(0, linked ? 2 : 1));
     }
 
     void notARegularFile()
