@@ -20,7 +20,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from measure import FLOOR_TITLE, POLESET_TITLE, XWatch  # noqa: E402
+from measure import FLOOR_TITLE, POLESET_TITLE, XWatch, start_xvfb  # noqa: E402
 
 
 def now():
@@ -33,19 +33,7 @@ def log(*args):
 
 class Screen:
     def __init__(self):
-        r, w = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        while not number.endswith(b"\n"):
-            part = os.read(r, 16)
-            if not part:
-                raise RuntimeError("Xvfb did not start")
-            number += part
-        os.close(r)
-        self.display = int(number)
+        self.xvfb, self.display = start_xvfb()
         self.x = XWatch(self.display)
 
     def stop(self):

@@ -42,6 +42,23 @@ def log(*args):
 # X11: a minimal client that learns of every top-level window mapped on the root window.
 
 
+def start_xvfb():
+    """A private Xvfb; returns its process and display number."""
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
+        pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        part = os.read(r, 16)
+        if not part:
+            raise RuntimeError("Xvfb did not start")
+        number += part
+    os.close(r)
+    return xvfb, int(number)
+
+
 class XWatch:
     MAP_NOTIFY = 19
     ATOM_WM_NAME = 39
@@ -338,19 +355,7 @@ class Bench:
         self.notes = []
 
     def start_x(self):
-        r, w = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-            pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        while not number.endswith(b"\n"):
-            part = os.read(r, 16)
-            if not part:
-                raise RuntimeError("Xvfb did not start")
-            number += part
-        os.close(r)
-        self.display = int(number)
+        self.xvfb, self.display = start_xvfb()
         self.env["DISPLAY"] = ":%d" % self.display
         self.x = XWatch(self.display)
         if self.x.xtest is None:
