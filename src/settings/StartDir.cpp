@@ -58,6 +58,11 @@ QString StartDir::error() const
         .arg(QDir::toNativeSeparators(m_handle->path), systemReason(m_handle->error));
 }
 
+int StartDir::errorNumber() const
+{
+    return m_handle && m_handle->fd.get() < 0 ? m_handle->error : 0;
+}
+
 QString StartDir::path() const
 {
     return m_handle ? m_handle->path : QDir::currentPath();

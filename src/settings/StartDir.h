@@ -53,6 +53,8 @@ public:
     int fd() const;
     // Why the directory could not be opened; empty when it was.
     QString error() const;
+    // Its errno; 0 when it was opened.
+    int errorNumber() const;
     // Its path as the program shows it; only for texts, never for finding files.
     QString path() const;
 
