@@ -3,7 +3,7 @@
 #include "Clock.h"
 #include "Define.h"
 #include "DryRun.h"
-#include "PortWords.h"
+#include "FailureWords.h"
 #include "QtPortAdapter.h"
 #include "SerialDevices.h"
 #include "SerialLink.h"
@@ -151,7 +151,7 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
     if (path != QLatin1String("-")) {
         struct stat st;
         if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-            why = errno == ENOENT ? QStringLiteral("there is no such file")
+            why = errno == ENOENT ? settingsFailureWords({.kind = FileFailure::Missing})
                                   : QString::fromLocal8Bit(std::strerror(errno));
             return false;
         }
@@ -160,7 +160,11 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
                 why = tooLong();
                 return false;
             }
-            return ReadSettingsFile(path, settings, &why);
+            FileFailure failure;
+            if (ReadSettingsFile(path, settings, &failure))
+                return true;
+            why = settingsFailureWords(failure);
+            return false;
         }
         if (!S_ISFIFO(st.st_mode)) {
             why = S_ISDIR(st.st_mode) ? QStringLiteral("it is a directory")
@@ -197,8 +201,7 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
     QBuffer buffer(&text);
     if (buffer.open(QIODevice::ReadOnly) && readSettings(buffer, settings))
         return true;
-    why = QStringLiteral("it is not a PoleSet settings file (its first line does not begin with "
-                         "PoleSet)");
+    why = settingsFailureWords({.kind = FileFailure::NotSettings});
     return false;
 }
 

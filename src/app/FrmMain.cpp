@@ -2,7 +2,7 @@
 
 #include "Clock.h"
 #include "PortAdapter.h"
-#include "PortWords.h"
+#include "FailureWords.h"
 #include "Prompter.h"
 #include "SettingsFile.h"
 #include "SetupLists.h"

@@ -1,5 +1,5 @@
 #include "FakeClock.h"
-#include "PortWords.h"
+#include "FailureWords.h"
 #include "QtPortAdapter.h"
 #include "SerialLink.h"
 #include "SetupApply.h"

@@ -1,4 +1,4 @@
-#include "PortWords.h"
+#include "FailureWords.h"
 #include "SettingsFile.h"
 #include "StartFolder.h"
 
@@ -6,7 +6,7 @@
 
 // COMn entries of every kind in a scratch start-up directory, and a scratch device tree whose
 // "devices" are links to /dev/null, the one character device every machine has.
-class TestPortWords : public QObject
+class TestFailureWords : public QObject
 {
     Q_OBJECT
 
@@ -148,5 +148,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestPortWords)
-#include "tst_portwords.moc"
+QTEST_GUILESS_MAIN(TestFailureWords)
+#include "tst_failurewords.moc"

@@ -1,4 +1,4 @@
-#include "PortWords.h"
+#include "FailureWords.h"
 
 #include "StartDir.h"
 
@@ -11,6 +11,12 @@ namespace {
 QString comName(int port)
 {
     return QStringLiteral("COM%1").arg(port);
+}
+
+QString closedStartDir(const QString &path, const QString &reason)
+{
+    return QStringLiteral("the start-up directory %1 cannot be opened: %2")
+        .arg(QDir::toNativeSeparators(path), reason);
 }
 
 // A word for a shell command line, quoted only when it needs to be.
@@ -100,8 +106,7 @@ QString comEntryWhat(const ComEntry &e)
     if (e.kind != ComEntry::Unreachable)
         return {};
     if (!e.closedStartDir.isEmpty())
-        return QStringLiteral("the start-up directory %1 cannot be opened: %2")
-            .arg(QDir::toNativeSeparators(e.closedStartDir), systemReason(e.error));
+        return closedStartDir(e.closedStartDir, systemReason(e.error));
     return e.error == 0 ? QStringLiteral("the path of the device it leads to cannot be read")
                         : systemReason(e.error);
 }
@@ -179,4 +184,25 @@ QString portErrorDetails(int port, const QString &appDir, const PortFailure &fai
     if (!advice.isEmpty())
         parts << advice;
     return parts.join(QStringLiteral("\n\n"));
+}
+
+QString settingsFailureWords(const FileFailure &failure)
+{
+    switch (failure.kind) {
+    case FileFailure::Missing:
+        return QStringLiteral("there is no such file");
+    case FileFailure::NotRegular:
+        return QStringLiteral("it is not a regular file");
+    case FileFailure::LeftAlone:
+        return QStringLiteral("it is not a regular file, so it is left alone");
+    case FileFailure::NotSettings:
+        return QStringLiteral("it is not a PoleSet settings file (its first line does not begin "
+                              "with PoleSet)");
+    case FileFailure::StartDirClosed:
+        return closedStartDir(failure.startDir, failure.system);
+    case FileFailure::System:
+    case FileFailure::None:
+        break;
+    }
+    return failure.system;
 }

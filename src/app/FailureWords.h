@@ -2,13 +2,14 @@
 
 #include "PortAdapter.h"
 #include "SerialDevices.h"
+#include "SettingsFile.h"
 
 #include <QList>
 #include <QString>
 
-// The words for what the serial layer finds: where a COM number leads, why a port did not open,
-// and which adapters the machine has. The serial layer reports these as facts; the window's
-// boxes and tool tips and the command line say them in the words made here.
+// The words for what the lower layers find: where a COM number leads, why a port did not open,
+// which adapters the machine has, why the settings file was not read or saved. Those layers
+// report facts; the window's boxes and tool tips and the command line say them in these words.
 
 // One line for the Interface Set port items and the port error box, e.g.
 // "COM1 → /dev/ttyUSB0, present" or "COM1 → /dev/serial/by-id/usb-…, which does not exist".
@@ -29,3 +30,7 @@ QString adapterHints(int port, const QString &appDir, const QList<SerialAdapter>
 // the command that links COMn to the first; and the reason's advice (the dialout hint) last.
 QString portErrorDetails(int port, const QString &appDir, const PortFailure &failure,
                          const QList<SerialAdapter> &adapters);
+
+// Why the settings file was not read or saved, e.g. "it is not a regular file, so it is left
+// alone".
+QString settingsFailureWords(const FileFailure &failure);
