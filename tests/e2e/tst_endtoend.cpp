@@ -60,8 +60,7 @@ private slots:
         TestPty again;
         QVERIFY(again.linkAs(dir.path()));
         clock.advance(0.5);
-        QVERIFY(port.portOpen());
-        QVERIFY(send->isVisibleTo(&w));
+        QVERIFY(port.portOpen() && send->isVisibleTo(&w));
         QCOMPARE(again.lineSpeed(), 19200);
         w.findChild<QAction *>(QStringLiteral("MenuInit"))->trigger();
         QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
