@@ -11,6 +11,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
+
 const DisplayEeprom Sample = {1, 9, 15, 2, 7, " 100% = \x80\r", "", false};
 
 class TestDisplayWindow : public QObject
@@ -71,6 +73,29 @@ private slots:
         QCOMPARE(loadEeprom(file.fileName(), &read, &why), ok);
         QCOMPARE(read, ok ? Sample : DisplayEeprom{});
         QCOMPARE(why.isEmpty(), ok);
+    }
+
+    // Neither read nor written, and left as they are: a directory or a FIFO in the file's place,
+    // or no folder for it.
+    void eepromNoFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("directory") << "dir";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("no folder") << "none/eeprom";
+    }
+    void eepromNoFile()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(QDir(dir.path()).mkdir("dir"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        DisplayEeprom read;
+        QString why;
+        QCOMPARE(loadEeprom(path, &read, &why), false);
+        QCOMPARE(saveEeprom(path, Sample, &why), false);
+        QCOMPARE(QFileInfo(path).isFile(), false);
     }
 
     // A symbolic link in the EEPROM's place is replaced by the file, never written through.
