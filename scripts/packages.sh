@@ -20,8 +20,11 @@ test_packages=("${lint_packages[@]}" "${uart_packages[@]}" "${package_packages[@
 # and does nothing when all are there.
 ensure_packages() {
     local missing=() p
+    # One query for all: the run command asks this on every start.
+    local installed
+    installed=$(dpkg-query -W -f='${Package} ${Status}\n' "$@" 2>/dev/null | awk '$4 == "installed" {print $1}')
     for p in "$@"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+        grep -qxF "${p%%:*}" <<<"$installed" || missing+=("$p")
     done
     ((${#missing[@]})) || return 0
     local sudo=""
