@@ -140,8 +140,7 @@ private slots:
         QFETCH(QStringList, log);
         QFETCH(QString, after);
         DisplayDecoder whole;
-        run(whole, setupBytes(SetupUpperLine, 0, "UP") + setupBytes(SetupLowerLine, 0, "LOW") +
-                       setupBytes(SetupEmulation, 1) + setupBytes(SetupBaud, 7));
+        whole.setEeprom({1, 0, 0, 0, 7, "UP", "LOW"});
         whole.setLine(listeningFormat(whole.eeprom()));
         DisplayDecoder split = whole;
         const QStringList got = run(whole, bytes);
