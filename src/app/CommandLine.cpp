@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Define.h"
 #include "DryRun.h"
+#include "FailureWords.h"
 #include "QtPortAdapter.h"
 #include "SerialDevices.h"
 #include "SerialLink.h"
@@ -150,7 +151,7 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
     if (path != QLatin1String("-")) {
         struct stat st;
         if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
-            why = errno == ENOENT ? QStringLiteral("there is no such file")
+            why = errno == ENOENT ? settingsFailureWords({.kind = FileFailure::Missing})
                                   : QString::fromLocal8Bit(std::strerror(errno));
             return false;
         }
@@ -159,7 +160,11 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
                 why = tooLong();
                 return false;
             }
-            return ReadSettingsFile(path, settings, &why);
+            FileFailure failure;
+            if (ReadSettingsFile(path, settings, &failure))
+                return true;
+            why = settingsFailureWords(failure);
+            return false;
         }
         if (!S_ISFIFO(st.st_mode)) {
             why = S_ISDIR(st.st_mode) ? QStringLiteral("it is a directory")
@@ -196,8 +201,7 @@ bool readApplyFile(const QString &path, Define &settings, QString &why)
     QBuffer buffer(&text);
     if (buffer.open(QIODevice::ReadOnly) && readSettings(buffer, settings))
         return true;
-    why = QStringLiteral("it is not a PoleSet settings file (its first line does not begin with "
-                         "PoleSet)");
+    why = settingsFailureWords({.kind = FileFailure::NotSettings});
     return false;
 }
 
@@ -209,9 +213,10 @@ QString portLine(const ComEntry &e)
         return describeComEntry(e);
     return QStringLiteral("no COM%1 entry here, so the built-in %2, %3")
         .arg(QString::number(e.port), e.entry,
-             e.kind == ComEntry::Device    ? QStringLiteral("present")
-             : e.kind == ComEntry::Missing ? QStringLiteral("which does not exist")
-                                           : e.what + QStringLiteral(", not a serial device"));
+             e.kind == ComEntry::Device ? QStringLiteral("present")
+             : e.kind == ComEntry::Missing
+                 ? QStringLiteral("which does not exist")
+                 : comEntryWhat(e) + QStringLiteral(", not a serial device"));
 }
 
 // The lines after a failed open of a device named with --port: the adapters to name instead (a
@@ -220,7 +225,7 @@ QString deviceHints(const QString &root)
 {
     const QList<SerialAdapter> adapters = findSerialAdapters(root);
     if (adapters.isEmpty())
-        return adapterHints(1, QString(), root); // says that none was found
+        return adapterHints(1, QString(), adapters); // says that none was found
     QStringList lines{QStringLiteral("Serial adapters on this machine:")};
     for (const SerialAdapter &adapter : adapters) {
         lines << (adapter.name == adapter.device
@@ -250,15 +255,62 @@ int openDisplayPort(SetupApply &run, const LineSettings &line, const Define &set
         return Done;
     } catch (const PortError &error) {
         err << "poleset: the port cannot be opened at " << line.toString() << ": "
-            << terminalText(error.reason()) << "\n";
-        const QString hints = device.isEmpty()
-                                  ? adapterHints(settings.ComPort, settings.AppDir, root)
-                                  : deviceHints(root);
+            << terminalText(portFailureReason(error.failure())) << "\n";
+        const QString hints = device.isEmpty() ? adapterHints(settings.ComPort, settings.AppDir,
+                                                              findSerialAdapters(root))
+                                               : deviceHints(root);
         if (!hints.isEmpty())
             err << terminalLines(hints) << "\n";
         err.flush();
         return PortFailed;
     }
+}
+
+constexpr QLatin1String PortGone("the port went away (the device vanished or hung up)");
+
+// How the failed item's progress line ends: "failed", "sent, closing frame failed", ...
+QString applyOutcome(const SetupApply &run, int stoppedBy)
+{
+    if (stoppedBy)
+        return (run.itemSent() ? QStringLiteral("sent, then %1") : QStringLiteral("stopped by %1"))
+            .arg(TerminationSignals::name(stoppedBy));
+    if (!run.itemSent())
+        return QStringLiteral("failed");
+    return run.sendOutcome().reopenFailed ? QStringLiteral("sent, port not opened again")
+                                          : QStringLiteral("sent, closing frame failed");
+}
+
+// What went wrong with the failed item and what the display holds now.
+QString applyFailure(const SetupApply &run, int stoppedBy)
+{
+    const SendOutcome &o = run.sendOutcome();
+    const QString signal = stoppedBy ? TerminationSignals::name(stoppedBy) : QString();
+    if (!run.itemSent()) {
+        if (stoppedBy)
+            return QStringLiteral("%1 came before its frame was whole; the display holds the "
+                                  "items before it")
+                .arg(signal);
+        return o.item == SendOutcome::PortGone
+                   ? QString(PortGone)
+                   : QStringLiteral("a byte of its frame did not leave the port within 2 seconds");
+    }
+    // Once the item's own frame has gone out whole the display holds the new value: say so, so
+    // that nobody takes the item for unsent.
+    QString what;
+    if (stoppedBy)
+        what = QStringLiteral("then %1 came").arg(signal);
+    else if (o.reopenFailed)
+        what = QStringLiteral("the port could not be opened again at %1 (%2)")
+                   .arg(o.line.toString(), portFailureReason(o.reopenFailed->failure()));
+    else if (o.closing == SendOutcome::PortGone)
+        what = PortGone + QStringLiteral(" before its closing frame left");
+    else
+        what = QStringLiteral("its closing frame did not leave the port within 2 seconds");
+    const ApplyItem &item = run.items()[size_t(run.failedItem() - 1)];
+    QString text = QStringLiteral("%1 was sent; %2").arg(item.name, what);
+    if (o.lineChanged)
+        text += QStringLiteral("; the display may now listen at %1").arg(o.line.toString());
+    return text;
 }
 
 // Writes a piece of the progress and hands it to the terminal at once: a set-up takes half a
@@ -484,16 +536,16 @@ int runCommandLine(const QStringList &arguments, QTextStream &out, QTextStream &
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::received, [&](int signal) {
         if (stoppedBy == 0)
-            run.stop(TerminationSignals::name(stoppedBy = signal));
+            run.stop(), stoppedBy = signal;
     });
     if (!run.run()) {
         const ApplyItem &item = run.items()[size_t(run.failedItem() - 1)];
         if (talk)
-            err << run.outcome() << "\n";
+            err << applyOutcome(run, stoppedBy) << "\n";
         err << "poleset: stopped at [" << run.failedItem() << "/" << count << "]";
         if (!run.itemSent())
             err << " " << item.name;
-        err << ": " << terminalText(run.failure()) << "; nothing more was sent\n";
+        err << ": " << terminalText(applyFailure(run, stoppedBy)) << "; nothing more was sent\n";
         err.flush();
         return stoppedBy ? 128 + stoppedBy : Stopped;
     }

@@ -1,6 +1,6 @@
 #include "DlgIFSet.h"
 
-#include "SerialDevices.h"
+#include "FailureWords.h"
 #include "SetupLists.h"
 #include "UiMetrics.h"
 #include "Widgets.h"

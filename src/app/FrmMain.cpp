@@ -2,8 +2,8 @@
 
 #include "Clock.h"
 #include "PortAdapter.h"
+#include "FailureWords.h"
 #include "Prompter.h"
-#include "SerialDevices.h"
 #include "SettingsFile.h"
 #include "SetupLists.h"
 #include "UiMetrics.h"
@@ -401,8 +401,8 @@ bool FrmMain::Form_Load()
         m_link.ChooseAndOpenPort(m_define.ComPort, m_define.line());
     } catch (const PortError &error) {
         m_prompter.warning(QStringLiteral("Port Error!"), QStringLiteral("Port is already opened."),
-                           portErrorDetails(m_define.ComPort, m_define.AppDir, error.builtIn(),
-                                            error.cause(), error.advice()));
+                           portErrorDetails(m_define.ComPort, m_define.AppDir, error.failure(),
+                                            findSerialAdapters()));
         return false;
     }
     TmrStat->setEnabled(true);

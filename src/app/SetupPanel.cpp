@@ -1,6 +1,7 @@
 // The set-up and reset panels of the window and the Send button.
 #include "FrmMain.h"
 
+#include "FailureWords.h"
 #include "PortAdapter.h"
 #include "Prompter.h"
 #include "SettingsFile.h"
@@ -145,5 +146,6 @@ void FrmMain::reportSave(const SendOutcome &outcome)
         QStringLiteral("Settings Not Saved"), QStringLiteral("The settings could not be saved."),
         QStringLiteral("%1: %2.\n\nThe next start reads this file and opens the port at the "
                        "settings stored there, not at the ones in use now.")
-            .arg(QDir::toNativeSeparators(settingsFilePath(m_define)), outcome.saveFailure));
+            .arg(QDir::toNativeSeparators(settingsFilePath(m_define)),
+                 settingsFailureWords(outcome.saveFailure)));
 }

@@ -1,42 +1,49 @@
 #pragma once
 
 #include "LineSettings.h"
+#include "PortLock.h"
+#include "SerialDevices.h"
 
 #include <QString>
 
 #include <stdexcept>
 
-// Raised when the port cannot be opened or refuses its settings. Carries the device it tried
-// and the operating system's reason, for the informative line of the port error box.
+// Why the port could not be opened or set, as facts: the application words them.
+struct PortFailure
+{
+    enum Kind {
+        NoDevice,         // `entry` leads to no device: it is missing, loops, is a plain file...
+        Locked,           // another program's lock file is in the way: `lock`
+        PermissionDenied, // the user may not write to `device`
+        NotFound,         // `device` does not exist
+        Busy,             // access is granted, yet another program holds `device`
+        SettingsRefused,  // `device` refuses `line`; `system` has the driver's words
+        OpenFailed,       // any other failure; `system` has the system's words
+        WentAway,         // `device` vanished while it was being opened
+        InvalidSettings,  // `line` is no line a port can be set to
+    };
+    Kind kind = OpenFailed;
+    QString device = {};  // the device tried, the COMn entry, or "COMn"; empty when unknown
+    bool builtIn = false; // the built-in port was tried for want of a COMn entry
+    ComEntry entry = {};
+    PortLockHolder lock = {};
+    LineSettings line = {};
+    QString system = {};
+};
+
+// Raised when the port cannot be opened or refuses its settings.
 class PortError : public std::runtime_error
 {
 public:
-    PortError(QString device, QString reason)
-        : std::runtime_error(reason.toStdString())
-        , m_device(std::move(device))
-        , m_reason(std::move(reason))
+    explicit PortError(PortFailure failure)
+        : std::runtime_error("port failure")
+        , m_failure(std::move(failure))
     {}
-    // With the reason in parts as well, for the port error box: what went wrong at the device,
-    // the advice that goes last, and whether the built-in port was tried for want of a COMn entry.
-    PortError(QString device, QString reason, QString cause, QString advice, bool builtIn)
-        : PortError(std::move(device), std::move(reason))
-    {
-        m_cause = std::move(cause);
-        m_advice = std::move(advice);
-        m_builtIn = builtIn;
-    }
-    const QString &device() const { return m_device; }
-    const QString &reason() const { return m_reason; }
-    const QString &cause() const { return m_cause.isEmpty() ? m_reason : m_cause; }
-    const QString &advice() const { return m_advice; }
-    bool builtIn() const { return m_builtIn; }
+    const PortFailure &failure() const { return m_failure; }
+    const QString &device() const { return m_failure.device; }
 
 private:
-    QString m_device;
-    QString m_reason;
-    QString m_cause;
-    QString m_advice;
-    bool m_builtIn = false;
+    PortFailure m_failure;
 };
 
 // The serial port as the program sees it: the handful of properties of a classic serial

@@ -45,12 +45,12 @@ QString programOf(qint64 pid)
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
     const QByteArray name =
         comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
-    return name.isEmpty() ? QStringLiteral("a program") : QString::fromLocal8Bit(name);
+    return QString::fromLocal8Bit(name);
 }
 
 } // namespace
 
-QString clearPortLocks(const QString &device, const QString &root)
+PortLockHolder clearPortLocks(const QString &device, const QString &root)
 {
     QString name = device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : device;
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
@@ -70,8 +70,7 @@ QString clearPortLocks(const QString &device, const QString &root)
         if (fd.get() < 0 && errno == ENOENT)
             continue;
         if (fd.get() < 0)
-            return QStringLiteral("the lock file %1 cannot be read (%2), so its holder may live")
-                .arg(path, systemReason(errno));
+            return {.kind = PortLockHolder::Unreadable, .file = path, .error = errno};
         char text[64];
         struct stat st;
         const ssize_t size = ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)
@@ -79,19 +78,17 @@ QString clearPortLocks(const QString &device, const QString &root)
                                  : -1;
         const qint64 pid = size > 0 ? holderOf(QByteArrayView(text, size)) : 0;
         if (pid <= 0)
-            return QStringLiteral("the lock file %1 does not say who holds it").arg(path);
+            return {.kind = PortLockHolder::Anonymous, .file = path};
         if (::kill(pid_t(pid), 0) == 0 || errno == EPERM)
-            return QStringLiteral("%1 (PID %2) holds it (lock file %3)")
-                .arg(programOf(pid), QString::number(pid), path);
+            return {
+                .kind = PortLockHolder::Lives, .file = path, .pid = pid, .program = programOf(pid)};
         // Its holder has ended: the lock is taken over, if it is still the file that was read.
         struct stat now;
         if (::fstatat(dir.get(), file.constData(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
             (now.st_ino != st.st_ino || now.st_dev != st.st_dev))
-            return QStringLiteral("another program has just locked it (lock file %1)").arg(path);
+            return {.kind = PortLockHolder::JustLocked, .file = path};
         if (::unlinkat(dir.get(), file.constData(), 0) != 0 && errno != ENOENT)
-            return QStringLiteral("the lock file %1 is left from PID %2, which has ended, but "
-                                  "cannot be removed: %3")
-                .arg(path, QString::number(pid), systemReason(errno));
+            return {.kind = PortLockHolder::Stuck, .file = path, .pid = pid, .error = errno};
     }
     return {};
 }

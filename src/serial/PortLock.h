@@ -12,8 +12,24 @@
 // program line as stale and deletes it while its holder lives. So the port adapter asks here
 // first and never lets Qt near a port whose lock has a live holder.
 
+// Who keeps a port's lock file, as facts for the caller to word.
+struct PortLockHolder
+{
+    enum Kind {
+        Free,       // no lock in the way (a lock whose holder has ended was taken over)
+        Lives,      // its holder `pid`, named `program` (empty when unknown), lives
+        Unreadable, // the lock file cannot be read (`error`), so its holder may live
+        Anonymous,  // the lock file does not say who holds it
+        JustLocked, // another program locked the port while an ended holder's lock was looked at
+        Stuck,      // the lock of `pid`, which has ended, cannot be removed (`error`)
+    };
+    Kind kind = Free;
+    QString file = {}; // the lock file
+    qint64 pid = 0;
+    QString program = {};
+    int error = 0; // errno
+};
+
 // Makes way for opening `device`: a lock file whose holder lives (or whose holder cannot be told)
-// is left alone and named in the text returned, which follows "DEVICE is busy: ", e.g.
-// "minicom (PID 4242) holds it (lock file /run/lock/LCK..ttyUSB0)"; one whose holder has ended
-// is removed. Empty when the way is clear.
-QString clearPortLocks(const QString &device, const QString &root = QStringLiteral("/"));
+// is left alone and described in what is returned; one whose holder has ended is removed.
+PortLockHolder clearPortLocks(const QString &device, const QString &root = QStringLiteral("/"));

@@ -131,14 +131,11 @@ struct QtPortAdapter::Private
             fixedDevice.isEmpty() ? inspectChosenPort(choice()) : inspectDevice(fixedDevice);
         // Only a device is opened: a link that leads nowhere, a plain file or a directory is
         // reported as what it is.
-        if (entry.kind != ComEntry::Device) {
-            const QString reason = describeComEntry(entry);
-            throw PortError(entry.entry, reason,
-                            entry.builtIn && entry.kind == ComEntry::Missing
-                                ? QStringLiteral("%1 does not exist").arg(entry.entry)
-                                : reason,
-                            QString(), entry.builtIn);
-        }
+        if (entry.kind != ComEntry::Device)
+            throw PortError({.kind = PortFailure::NoDevice,
+                             .device = entry.entry,
+                             .builtIn = entry.builtIn,
+                             .entry = entry});
         const QString &path = entry.device;
         serial.setPortName(path);
         serial.setBaudRate(line.baud);
@@ -148,15 +145,17 @@ struct QtPortAdapter::Private
         serial.setFlowControl(QSerialPort::NoFlowControl);
         serial.clearError();
         // Qt's own lock handling would delete the lock file of a program that holds the port.
-        if (const QString holder = clearPortLocks(path, root); !holder.isEmpty()) {
-            const QString reason = QStringLiteral("%1 is busy: %2").arg(path, holder);
-            throw PortError(path, reason, reason, QString(), entry.builtIn);
-        }
+        if (const PortLockHolder lock = clearPortLocks(path, root);
+            lock.kind != PortLockHolder::Free)
+            throw PortError({.kind = PortFailure::Locked,
+                             .device = path,
+                             .builtIn = entry.builtIn,
+                             .lock = lock});
         if (!serial.open(QIODevice::WriteOnly)) {
-            const auto [cause, advice] = openFailure(path);
+            PortFailure failure = openFailure(path);
+            failure.builtIn = entry.builtIn;
             serial.clearError();
-            throw PortError(path, advice.isEmpty() ? cause : cause + QLatin1Char(' ') + advice,
-                            cause, advice, entry.builtIn);
+            throw PortError(failure);
         }
         keepModemLines();
         vanished = false;
@@ -172,7 +171,7 @@ struct QtPortAdapter::Private
             serial.clearError();
         }
         if (!serial.isOpen())
-            throw PortError(path, QStringLiteral("%1 went away while opening").arg(path));
+            throw PortError({.kind = PortFailure::WentAway, .device = path});
     }
 
     void close()
@@ -195,27 +194,27 @@ struct QtPortAdapter::Private
         open();
     }
 
-    // The reason, naming the device once, and the advice that goes with it.
-    std::pair<QString, QString> openFailure(const QString &path) const
+    PortFailure openFailure(const QString &path) const
     {
 #ifndef Q_OS_WIN
         if (::access(QFile::encodeName(path).constData(), W_OK) != 0 && errno == EACCES)
-            return {QStringLiteral("%1: permission denied.").arg(path),
-                    QStringLiteral("Add your user to the dialout group and log in again.")};
+            return {.kind = PortFailure::PermissionDenied, .device = path};
 #endif
         switch (serial.error()) {
         case QSerialPort::DeviceNotFoundError:
-            return {QStringLiteral("%1 does not exist").arg(path), {}};
+            return {.kind = PortFailure::NotFound, .device = path};
         case QSerialPort::PermissionError:
             // Access itself is granted, so a lock file, an exclusive open or (on Windows) an
             // open handle of another program is in the way.
-            return {QStringLiteral("%1 is busy: another program holds it").arg(path), {}};
+            return {.kind = PortFailure::Busy, .device = path};
         case QSerialPort::UnsupportedOperationError:
-            return {QStringLiteral("%1 refuses the settings %2: %3")
-                        .arg(path, line.toString(), serial.errorString()),
-                    {}};
+            return {.kind = PortFailure::SettingsRefused,
+                    .device = path,
+                    .line = line,
+                    .system = serial.errorString()};
         default:
-            return {QStringLiteral("%1: %2").arg(path, serial.errorString()), {}};
+            return {
+                .kind = PortFailure::OpenFailed, .device = path, .system = serial.errorString()};
         }
     }
 
@@ -376,8 +375,9 @@ void QtPortAdapter::chooseDevice()
 void QtPortAdapter::setSettings(const LineSettings &line)
 {
     if (!portTakes(line))
-        throw PortError(QStringLiteral("COM%1").arg(d->commPort),
-                        QStringLiteral("Invalid port settings \"%1\"").arg(line.toString()));
+        throw PortError({.kind = PortFailure::InvalidSettings,
+                         .device = QStringLiteral("COM%1").arg(d->commPort),
+                         .line = line});
     if (line == d->line)
         return;
     d->line = line;

@@ -2,7 +2,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -24,17 +23,17 @@ QString builtInPort(int port, const QString &root)
     return port >= 1 ? QDir(root).filePath(QStringLiteral("dev/ttyS%1").arg(port - 1)) : QString();
 }
 
-QString kindOfFile(mode_t mode)
+ComEntry::FileType kindOfFile(mode_t mode)
 {
     if (S_ISREG(mode))
-        return QStringLiteral("a plain file");
+        return ComEntry::PlainFile;
     if (S_ISDIR(mode))
-        return QStringLiteral("a directory");
+        return ComEntry::Directory;
     if (S_ISFIFO(mode))
-        return QStringLiteral("a named pipe");
+        return ComEntry::NamedPipe;
     if (S_ISSOCK(mode))
-        return QStringLiteral("a socket");
-    return QStringLiteral("a block device");
+        return ComEntry::Socket;
+    return ComEntry::BlockDevice;
 }
 
 QString readLinkAt(int dir, const QByteArray &name)
@@ -42,16 +41,6 @@ QString readLinkAt(int dir, const QByteArray &name)
     QByteArray target(4096, '\0');
     const ssize_t size = ::readlinkat(dir, name.constData(), target.data(), size_t(target.size()));
     return size < 0 ? QString() : QFile::decodeName(target.left(size));
-}
-
-// A word for a shell command line, quoted only when it needs to be.
-QString shellWord(const QString &word)
-{
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@%+=,-]+$"));
-    if (plain.match(word).hasMatch())
-        return word;
-    return QLatin1Char('\'') + QString(word).replace(QLatin1String("'"), QLatin1String("'\\''")) +
-           QLatin1Char('\'');
 }
 
 QStringList entriesIn(const QString &dir, const QStringList &patterns)
@@ -65,10 +54,10 @@ QStringList entriesIn(const QString &dir, const QStringList &patterns)
 
 namespace {
 
-ComEntry &unreachable(ComEntry &e, const QString &why)
+ComEntry &unreachable(ComEntry &e, int error)
 {
     e.kind = ComEntry::Unreachable;
-    e.what = why;
+    e.error = error;
     return e;
 }
 
@@ -85,19 +74,19 @@ ComEntry &classify(ComEntry &e, int dir, const QByteArray &name)
     const Descriptor fd(::openat(dir, name.constData(), O_PATH | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         if (errno != ENOENT && errno != ELOOP)
-            return unreachable(e, systemReason(errno));
+            return unreachable(e, errno);
         e.kind = errno == ELOOP ? ComEntry::Loop : ComEntry::Missing;
         return e;
     }
     if (!S_ISCHR(st.st_mode)) {
         e.kind = ComEntry::NotADevice;
-        e.what = kindOfFile(st.st_mode);
+        e.fileType = kindOfFile(st.st_mode);
         return e;
     }
     // The device's own path, as the kernel found it, so that the lock file names the device.
     e.device = readLinkAt(AT_FDCWD, "/proc/self/fd/" + QByteArray::number(fd.get()));
     if (e.device.isEmpty())
-        return unreachable(e, QStringLiteral("the path of the device it leads to cannot be read"));
+        return unreachable(e, 0);
     e.kind = ComEntry::Device;
     return e;
 }
@@ -105,8 +94,10 @@ ComEntry &classify(ComEntry &e, int dir, const QByteArray &name)
 // The COMn entry in `dir`, whatever its state.
 ComEntry &classifyEntry(ComEntry &e, const StartDir &dir)
 {
-    if (dir.fd() == -1)
-        return unreachable(e, dir.error());
+    if (dir.fd() == -1) {
+        e.closedStartDir = dir.path();
+        return unreachable(e, dir.errorNumber());
+    }
     return classify(e, dir.fd(), comName(e.port).toLatin1());
 }
 
@@ -122,7 +113,7 @@ ComEntry inspectComEntry(int port, const StartDir &dir, const QString &root)
         ::fstatat(dir.fd(), comName(port).toLatin1().constData(), &st, AT_SYMLINK_NOFOLLOW) == 0)
         return classifyEntry(e, dir);
     if (errno != ENOENT)
-        return unreachable(e, systemReason(errno));
+        return unreachable(e, errno);
     e.builtIn = true;
     e.entry = builtInPort(port, root);
     return classify(e, AT_FDCWD, QFile::encodeName(e.entry));
@@ -160,33 +151,6 @@ bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore)
     return inspectChosenPort(chosen).kind == ComEntry::Device;
 }
 
-QString describeComEntry(const ComEntry &e)
-{
-    const QString name = e.port > 0 ? comName(e.port) : e.entry;
-    QString place;
-    if (e.builtIn)
-        place = QStringLiteral("%1: no %1 entry here, so the built-in port %2").arg(name, e.entry);
-    else if (!e.linkTarget.isEmpty())
-        place = QStringLiteral("%1 \u2192 %2").arg(name, e.linkTarget);
-    else
-        place = e.entry;
-    switch (e.kind) {
-    case ComEntry::Device:
-        if (!e.builtIn && !e.linkTarget.isEmpty() && e.device != e.linkTarget)
-            place += QStringLiteral(" \u2192 %1").arg(e.device);
-        return place + QStringLiteral(", present");
-    case ComEntry::Missing:
-        return place + QStringLiteral(", which does not exist");
-    case ComEntry::Loop:
-        return QStringLiteral("%1 is a symbolic link that loops").arg(place);
-    case ComEntry::NotADevice:
-        return QStringLiteral("%1 is %2, not a serial device").arg(place, e.what);
-    case ComEntry::Unreachable:
-        return QStringLiteral("%1 cannot be looked up: %2").arg(place, e.what);
-    }
-    return place;
-}
-
 QList<SerialAdapter> findSerialAdapters(const QString &root)
 {
     QList<SerialAdapter> found;
@@ -208,42 +172,4 @@ QList<SerialAdapter> findSerialAdapters(const QString &root)
     for (const QString &name : devices)
         found.append({QDir(dev).filePath(name), QDir(dev).filePath(name)});
     return found;
-}
-
-QString adapterHints(int port, const QString &appDir, const QString &root)
-{
-#ifdef Q_OS_WIN
-    return {}; // COM numbers are the system's own names there
-#endif
-    const QList<SerialAdapter> adapters = findSerialAdapters(root);
-    if (adapters.isEmpty())
-        return QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
-                              "/dev/ttyUSB* or /dev/ttyACM*.");
-    QStringList lines{QStringLiteral("Serial adapters on this machine:")};
-    for (const SerialAdapter &adapter : adapters) {
-        lines << (adapter.name == adapter.device
-                      ? QStringLiteral("  %1").arg(adapter.name)
-                      : QStringLiteral("  %1 \u2192 %2").arg(adapter.name, adapter.device));
-    }
-    lines << QStringLiteral("To make %1 the first of them, run in %2:")
-                 .arg(comName(port), QDir::toNativeSeparators(appDir))
-          << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comName(port));
-    return lines.join(QLatin1Char('\n'));
-}
-
-QString portErrorDetails(int port, const QString &appDir, bool builtIn, const QString &reason,
-                         const QString &advice, const QString &root)
-{
-    QStringList parts;
-    if (builtIn)
-        parts << QStringLiteral("There is no %1 entry in %2, so the built-in port was tried: %3")
-                     .arg(comName(port), QDir::toNativeSeparators(appDir), reason);
-    else
-        parts << reason;
-    const QString hints = adapterHints(port, appDir, root);
-    if (!hints.isEmpty())
-        parts << hints;
-    if (!advice.isEmpty())
-        parts << advice;
-    return parts.join(QStringLiteral("\n\n"));
 }

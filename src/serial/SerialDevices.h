@@ -27,7 +27,11 @@ struct ComEntry
     QString entry;        // the COMn entry, or the built-in port's device
     QString device;       // the path to open: the final target of a link, else `entry`
     QString linkTarget;   // a link's target as written, empty for anything else
-    QString what; // for NotADevice: "a plain file", "a directory", ...; for Unreachable: why
+    enum FileType { PlainFile, Directory, NamedPipe, Socket, BlockDevice };
+    FileType fileType = PlainFile; // what a NotADevice is
+    // Why an Unreachable one is: errno; 0 when the device's own path could not be read.
+    int error = 0;
+    QString closedStartDir; // the start-up directory, when it could not be opened
 };
 
 // Only a definite "no such entry" means the built-in port; any other failure to look the entry
@@ -56,10 +60,6 @@ ComEntry inspectChosenPort(const ChosenPort &chosen);
 // port only when it is the device `openedBefore`. A few system calls, no device opened.
 bool chosenPortAvailable(const ChosenPort &chosen, const QString &openedBefore);
 
-// One line for the Interface Set port items and the port error box, e.g.
-// "COM1 → /dev/ttyUSB0, present" or "COM1 → /dev/serial/by-id/usb-…, which does not exist".
-QString describeComEntry(const ComEntry &entry);
-
 struct SerialAdapter
 {
     QString name;   // the stable name to link to: a /dev/serial/by-id entry, or the device itself
@@ -69,13 +69,3 @@ struct SerialAdapter
 // The /dev/serial/by-id entries whose devices are present, by name; without any, the
 // /dev/ttyUSB* and /dev/ttyACM* devices. Built-in ports are never listed.
 QList<SerialAdapter> findSerialAdapters(const QString &root = QStringLiteral("/"));
-
-// The lines below a port failure: the adapters found and the one command, to run in `appDir`,
-// that makes COMn point at the first of them; or that none was found.
-QString adapterHints(int port, const QString &appDir, const QString &root = QStringLiteral("/"));
-
-// The informative text of the port error box for a port that could not be opened: the reason;
-// when there was no COMn entry, that the built-in port was tried instead; the adapters found with
-// the command that links COMn to the first; and the reason's advice (the dialout hint) last.
-QString portErrorDetails(int port, const QString &appDir, bool builtIn, const QString &reason,
-                         const QString &advice, const QString &root = QStringLiteral("/"));

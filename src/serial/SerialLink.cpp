@@ -53,7 +53,11 @@ void SerialLink::ReopenPort()
     try {
         m_port.setPortOpen(true);
     } catch (const PortError &error) {
-        qCDebug(lcSerial).noquote() << what << "failed:" << error.device() << error.reason();
+        const PortFailure &f = error.failure();
+        qCDebug(lcSerial).noquote().nospace()
+            << what << " failed: " << error.device() << " kind " << f.kind << " entry "
+            << f.entry.kind << " errno " << f.entry.error << " lock " << f.lock.kind << ' '
+            << f.lock.pid << ' ' << f.system;
         throw;
     }
     qCDebug(lcSerial).noquote() << what;

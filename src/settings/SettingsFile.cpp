@@ -262,43 +262,46 @@ namespace {
 
 constexpr char FileName[] = "PoleSet.ini";
 
-bool failed(QString *why, const QString &reason)
+bool failed(FileFailure *why, FileFailure::Kind kind, const QString &system = {})
 {
     if (why)
-        *why = reason;
+        *why = {.kind = kind, .system = system};
     return false;
+}
+
+bool failed(FileFailure *why, int error)
+{
+    return failed(why, FileFailure::System, systemReason(error));
 }
 
 // Only a regular file is read (through a link, too): a device, a FIFO or a directory in its
 // place would block, never end or mean nothing, and is not even opened. What is opened is
 // looked at again, in case it was swapped in between.
-bool readSettingsAt(int dir, const char *name, Define &define, QString *why)
+bool readSettingsAt(int dir, const char *name, Define &define, FileFailure *why)
 {
     define.resetToDefaults();
     struct stat st;
     if (::fstatat(dir, name, &st, 0) != 0)
-        return failed(why, errno == ENOENT ? QStringLiteral("there is no such file")
-                                           : systemReason(errno));
+        return errno == ENOENT ? failed(why, FileFailure::Missing) : failed(why, errno);
     if (!S_ISREG(st.st_mode))
-        return failed(why, QStringLiteral("it is not a regular file"));
+        return failed(why, FileFailure::NotRegular);
     Descriptor fd(::openat(dir, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0)
-        return failed(why, systemReason(errno));
+        return failed(why, errno);
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return failed(why, QStringLiteral("it is not a regular file"));
+        return failed(why, FileFailure::NotRegular);
     QFile file;
     if (!file.open(fd.release(), QIODevice::ReadOnly | QIODevice::Unbuffered,
                    QFileDevice::AutoCloseHandle))
-        return failed(why, file.errorString());
+        return failed(why, FileFailure::System, file.errorString());
     if (!readSettings(file, define))
-        return failed(why, QStringLiteral("it is not a PoleSet settings file (its first line "
-                                          "does not begin with PoleSet)"));
+        return failed(why, FileFailure::NotSettings);
     return true;
 }
 
 } // namespace
 
-bool ReadSettingsFile(const QString &path, Define &define, QString *why)
+bool ReadSettingsFile(const QString &path, Define &define, FileFailure *why)
 {
     return readSettingsAt(AT_FDCWD, QFile::encodeName(path).constData(), define, why);
 }
@@ -306,12 +309,12 @@ bool ReadSettingsFile(const QString &path, Define &define, QString *why)
 void ReadSettings(Define &define)
 {
     // Whatever is wrong with the file, the defaults hold; nothing is said but to the trace.
-    QString why;
+    FileFailure why;
     if (readSettingsAt(define.startDir.fd(), FileName, define, &why))
         qCDebug(lcSettings).noquote() << "read" << settingsFilePath(define);
     else
         qCDebug(lcSettings).noquote()
-            << "defaults:" << settingsFilePath(define) << "not read:" << why;
+            << "defaults:" << settingsFilePath(define) << "not read:" << why.kind << why.system;
 }
 
 namespace {
@@ -320,29 +323,29 @@ namespace {
 // the new text is written over the file itself. The part of the old text it covers is kept and
 // put back, with the old length, if the write fails part-way, so a failure loses nothing of the
 // old file.
-bool rewriteInPlace(int dir, const QByteArray &text, QString *why)
+bool rewriteInPlace(int dir, const QByteArray &text, FileFailure *why)
 {
     Descriptor fd(::openat(dir, FileName, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st;
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-        return failed(why, systemReason(errno));
+        return failed(why, errno);
     if (!S_ISREG(st.st_mode))
-        return failed(why, QStringLiteral("it is not a regular file, so it is left alone"));
+        return failed(why, FileFailure::LeftAlone);
     QFile file;
     // Unbuffered, so a failed write leaves nothing pending.
     if (!file.open(fd.release(), QIODevice::ReadWrite | QIODevice::Unbuffered,
                    QFileDevice::AutoCloseHandle))
-        return failed(why, file.errorString());
+        return failed(why, FileFailure::System, file.errorString());
     const qint64 oldSize = file.size();
     const QByteArray oldHead = file.read(text.size());
     if (oldHead.size() != std::min<qint64>(oldSize, text.size()))
-        return failed(why, file.errorString());
+        return failed(why, FileFailure::System, file.errorString());
     if (file.seek(0) && file.write(text) == text.size() && file.resize(text.size()))
         return true;
     const QString reason = file.errorString();
     if (file.seek(0) && file.write(oldHead) == oldHead.size())
         file.resize(oldSize);
-    return failed(why, reason);
+    return failed(why, FileFailure::System, reason);
 }
 
 bool writeAll(int fd, const QByteArray &text)
@@ -380,13 +383,13 @@ Descriptor createTemporary(int dir, QByteArray &name)
 // its owner and its mode. Without a temporary file (a folder that takes no new files) nothing
 // happens and `*created` is false.
 bool replaceFile(int dir, const QByteArray &name, const struct stat *old, const QByteArray &text,
-                 QString *why, bool *created)
+                 FileFailure *why, bool *created)
 {
     QByteArray temporary;
     Descriptor fd = createTemporary(dir, temporary);
     *created = fd.get() >= 0;
     if (!*created)
-        return failed(why, systemReason(errno));
+        return failed(why, errno);
     if (old) {
         // Only root may give a file to another user; anyone else saves it as their own.
         if (old->st_uid != ::geteuid() || old->st_gid != ::getegid()) {
@@ -399,7 +402,7 @@ bool replaceFile(int dir, const QByteArray &name, const struct stat *old, const 
     const int error = errno;
     if (::close(fd.release()) != 0 || !written ||
         ::renameat(dir, temporary.constData(), dir, name.constData()) != 0) {
-        const QString reason = systemReason(written ? errno : error);
+        const int reason = written ? errno : error;
         ::unlinkat(dir, temporary.constData(), 0);
         return failed(why, reason);
     }
@@ -408,20 +411,24 @@ bool replaceFile(int dir, const QByteArray &name, const struct stat *old, const 
 
 } // namespace
 
-bool SaveSettings(const Define &define, QString *why, const QDateTime &stamp)
+bool SaveSettings(const Define &define, FileFailure *why, const QDateTime &stamp)
 {
     const int dir = define.startDir.fd();
-    if (dir == -1)
-        return failed(why, define.startDir.error());
+    if (dir == -1) {
+        if (why)
+            *why = {FileFailure::StartDirClosed, systemReason(define.startDir.errorNumber()),
+                    define.startDir.path()};
+        return false;
+    }
     struct stat old;
     const bool exists = ::fstatat(dir, FileName, &old, 0) == 0;
     if (!exists && errno != ENOENT)
-        return failed(why, systemReason(errno));
+        return failed(why, errno);
     if (exists && !S_ISREG(old.st_mode))
-        return failed(why, QStringLiteral("it is not a regular file, so it is left alone"));
+        return failed(why, FileFailure::LeftAlone);
     // A file its user may not write is not replaced either.
     if (exists && ::faccessat(dir, FileName, W_OK, AT_EACCESS) != 0)
-        return failed(why, systemReason(errno));
+        return failed(why, errno);
     const QByteArray text = encodeSettings(define, stamp);
 
     // A link in the file's place stays a link: the file it leads to is replaced beside itself.

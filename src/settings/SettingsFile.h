@@ -28,9 +28,26 @@ QByteArray encodeSettings(const Define &define, const QDateTime &stamp);
 // AppDir joined with "PoleSet.ini", for texts. The file itself is found through startDir.
 QString settingsFilePath(const Define &define);
 
+// Why the settings file could not be read or saved, as facts for the caller to word.
+struct FileFailure
+{
+    enum Kind {
+        None,
+        Missing,        // there is no such file
+        NotRegular,     // something else in its place, which is not read
+        LeftAlone,      // something else in its place, which is not written
+        NotSettings,    // its first line does not begin with the header
+        StartDirClosed, // the start-up directory `startDir` could not be opened
+        System,         // the system's (or Qt's) words in `system`
+    };
+    Kind kind = None;
+    QString system = {};
+    QString startDir = {};
+};
+
 // readSettings from the file at `path`. False, with the reason in *why, for a file that is
 // missing, not a regular file, unreadable or without the header; the defaults hold then.
-bool ReadSettingsFile(const QString &path, Define &define, QString *why = nullptr);
+bool ReadSettingsFile(const QString &path, Define &define, FileFailure *why = nullptr);
 
 // ReadSettingsFile from "PoleSet.ini" in the start-up directory, saying nothing.
 void ReadSettings(Define &define);
@@ -39,5 +56,5 @@ void ReadSettings(Define &define);
 // owner; where the directory takes no new files, or a link stands in the file's place, writes the
 // file in place instead. A failed save leaves the old file as it was and gives the reason in
 // *why. Something other than a regular file in the file's place is never written.
-bool SaveSettings(const Define &define, QString *why = nullptr,
+bool SaveSettings(const Define &define, FileFailure *why = nullptr,
                   const QDateTime &stamp = QDateTime::currentDateTime());

@@ -50,12 +50,9 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-QString StartDir::error() const
+int StartDir::errorNumber() const
 {
-    if (!m_handle || m_handle->fd.get() >= 0)
-        return {};
-    return QStringLiteral("the start-up directory %1 cannot be opened: %2")
-        .arg(QDir::toNativeSeparators(m_handle->path), systemReason(m_handle->error));
+    return m_handle && m_handle->fd.get() < 0 ? m_handle->error : 0;
 }
 
 QString StartDir::path() const

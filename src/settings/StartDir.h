@@ -51,8 +51,8 @@ public:
 
     // For the *at calls: AT_FDCWD for a default StartDir, -1 when opening failed.
     int fd() const;
-    // Why the directory could not be opened; empty when it was.
-    QString error() const;
+    // Its errno; 0 when it was opened.
+    int errorNumber() const;
     // Its path as the program shows it; only for texts, never for finding files.
     QString path() const;
 

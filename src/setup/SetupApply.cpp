@@ -9,8 +9,6 @@ QString quoted(const QString &text)
     return text.isEmpty() ? QStringLiteral("(empty)") : QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-constexpr QLatin1String PortGone("the port went away (the device vanished or hung up)");
-
 } // namespace
 
 std::vector<ApplyItem> applyItems(const Define &d)
@@ -47,9 +45,9 @@ void SetupApply::open(const LineSettings &line)
     m_link.ChooseAndOpenPort(m_define.ComPort, line);
 }
 
-void SetupApply::stop(const QString &why)
+void SetupApply::stop()
 {
-    m_stoppedBy = why;
+    m_stopped = true;
     m_link.abort();
 }
 
@@ -80,47 +78,4 @@ bool SetupApply::run()
     m_link.setSendingHook({});
     m_session.lineChanged = {};
     return m_failedItem == 0;
-}
-
-QString SetupApply::outcome() const
-{
-    const SendOutcome &o = m_sendOutcome;
-    if (!m_stoppedBy.isEmpty())
-        return itemSent() ? QStringLiteral("sent, then %1").arg(m_stoppedBy)
-                          : QStringLiteral("stopped by %1").arg(m_stoppedBy);
-    if (!itemSent())
-        return QStringLiteral("failed");
-    return o.reopenFailed ? QStringLiteral("sent, port not opened again")
-                          : QStringLiteral("sent, closing frame failed");
-}
-
-QString SetupApply::failure() const
-{
-    const SendOutcome &o = m_sendOutcome;
-    if (!itemSent()) {
-        if (!m_stoppedBy.isEmpty())
-            return QStringLiteral("%1 came before its frame was whole; the display holds the "
-                                  "items before it")
-                .arg(m_stoppedBy);
-        return o.item == SendOutcome::PortGone
-                   ? QString(PortGone)
-                   : QStringLiteral("a byte of its frame did not leave the port within 2 seconds");
-    }
-    // Once the item's own frame has gone out whole the display holds the new value: say so, so
-    // that nobody takes the item for unsent.
-    QString what;
-    if (!m_stoppedBy.isEmpty())
-        what = QStringLiteral("then %1 came").arg(m_stoppedBy);
-    else if (o.reopenFailed)
-        what = QStringLiteral("the port could not be opened again at %1 (%2)")
-                   .arg(o.line.toString(), o.reopenFailed->reason());
-    else if (o.closing == SendOutcome::PortGone)
-        what = PortGone + QStringLiteral(" before its closing frame left");
-    else
-        what = QStringLiteral("its closing frame did not leave the port within 2 seconds");
-    const ApplyItem &item = m_items[size_t(m_failedItem - 1)];
-    QString text = QStringLiteral("%1 was sent; %2").arg(item.name, what);
-    if (o.lineChanged)
-        text += QStringLiteral("; the display may now listen at %1").arg(o.line.toString());
-    return text;
 }

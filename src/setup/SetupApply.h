@@ -41,29 +41,26 @@ public:
 
     // Opens the port at the line the display listens at now. Throws PortError.
     void open(const LineSettings &line);
-    // True when every item went out whole. Otherwise failedItem() and outcome() say where and
-    // what its Send did, and failure() says it in words; itemSent() whether the item's own frame
-    // had left whole, so that the display holds it.
+    // True when every item went out whole. Otherwise failedItem() and sendOutcome() say where
+    // and what its Send did; itemSent() whether the item's own frame had left whole, so that the
+    // display holds it.
     bool run();
     // Ends a run under way (from an event during one of its waits): the byte or wait under way is
-    // the last, nothing more goes out, and run() returns false. `why` names the cause ("SIGINT").
-    void stop(const QString &why);
+    // the last, nothing more goes out, and run() returns false.
+    void stop();
+    bool stopped() const { return m_stopped; }
 
     const std::vector<ApplyItem> &items() const { return m_items; }
     int failedItem() const { return m_failedItem; }
     const SendOutcome &sendOutcome() const { return m_sendOutcome; }
     bool itemSent() const { return m_sendOutcome.item == SendOutcome::Sent; }
-    // How the failed item's progress line ends: "failed", "sent, closing frame failed", ...
-    QString outcome() const;
-    // What went wrong and what the display holds now.
-    QString failure() const;
 
 private:
     Define m_define;
     SerialLink m_link;
     SetupSession m_session;
     std::vector<ApplyItem> m_items;
-    QString m_stoppedBy;
+    bool m_stopped = false;
     int m_failedItem = 0;
     SendOutcome m_sendOutcome;
 };

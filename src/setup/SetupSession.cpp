@@ -86,8 +86,8 @@ SendOutcome SetupSession::send(const SendRequest &request)
         if (outcome.saved)
             qCDebug(lcSettings).noquote() << "saved" << settingsFilePath(m_define);
         else
-            qCDebug(lcSettings).noquote()
-                << "not saved:" << settingsFilePath(m_define) << outcome.saveFailure;
+            qCDebug(lcSettings).noquote() << "not saved:" << settingsFilePath(m_define)
+                                          << outcome.saveFailure.kind << outcome.saveFailure.system;
     }
     return outcome;
 }

@@ -2,6 +2,7 @@
 
 #include "LineSettings.h"
 #include "PortAdapter.h"
+#include "SettingsFile.h"
 #include "SetupCommands.h"
 
 #include <QLoggingCategory>
@@ -42,7 +43,7 @@ struct SendOutcome
     LineSettings line;                     // the PC side's line now
     bool saveTried = false;
     bool saved = false;
-    QString saveFailure; // why not, when tried and not saved
+    FileFailure saveFailure; // why not, when tried and not saved
 };
 
 // The road of one Send, written once: the item's frame; its value stored; the display's new

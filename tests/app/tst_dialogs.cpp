@@ -1,7 +1,7 @@
 #include "DlgIFSet.h"
 #include "MessageBoxPrompter.h"
 #include "ModalGuard.h"
-#include "SerialDevices.h"
+#include "FailureWords.h"
 
 #include <QtTest>
 #include <QtWidgets>

@@ -68,7 +68,6 @@ private slots:
             << 4 << "" << true << at << QByteArray::fromHex("02054C3203");
         QTest::newRow("38,400bps ticked")
             << 6 << "6" << true << "38400,N,8,1" << AppRig::framed("4236");
-        QTest::newRow("E-7-1 ticked") << 5 << "3" << true << "9600,E,7,1" << AppRig::framed("5034");
         QTest::newRow("8-N-1 again") << 5 << "0" << true << at << AppRig::framed("5031");
         QTest::newRow("E-7-1 unticked") << 5 << "3" << false << at << AppRig::framed("5034");
     }

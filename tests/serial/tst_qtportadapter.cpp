@@ -1,4 +1,5 @@
 #include "FakeClock.h"
+#include "FailureWords.h"
 #include "QtPortAdapter.h"
 #include "SerialLink.h"
 #include "SetupApply.h"
@@ -96,7 +97,7 @@ private slots:
         try {
             other.setPortOpen(true);
         } catch (const PortError &e) {
-            failure = e.device() + ": " + e.reason();
+            failure = e.device() + ": " + portFailureReason(e.failure());
         }
         QVERIFY(!root || (::setfsuid(0) >= 0 && ::setresuid(0, 0, 0) == 0));
         QCOMPARE(failure, pts + ": " + pts + reason);
@@ -142,7 +143,7 @@ private slots:
         try {
             rig.port.setPortOpen(true);
         } catch (const PortError &e) {
-            failure = e.reason();
+            failure = portFailureReason(e.failure());
         }
         says.replace("%1", file.fileName()).replace("%2", number);
         QCOMPARE(failure, says.isEmpty() ? QString() : pts + " is busy: " + says);
@@ -208,7 +209,7 @@ private slots:
             clock.scheduleIn(5 * 4.0 + 1.0, replug);
             QCOMPARE(apply.run(), relinked);
             if (apply.sendOutcome().reopenFailed)
-                failure = apply.sendOutcome().reopenFailed->reason();
+                failure = portFailureReason(apply.sendOutcome().reopenFailed->failure());
         } else {
             replug();
             if (kind == 3) {
@@ -221,7 +222,7 @@ private slots:
             try {
                 kind == 2 ? link.ReopenPort() : link.OpenPort(define.ComPort, define.line());
             } catch (const PortError &e) {
-                failure = e.reason();
+                failure = portFailureReason(e.failure());
             }
         }
         QCOMPARE(rig.port.portOpen(), relinked);

@@ -217,11 +217,11 @@ private slots:
         const QString upper = QString::fromUtf16(u" Hi=there\r\nPort= 3 caf\u00E9\U0001F600\u0416");
         const QString lower = QString::fromUtf16(u"\u20AC 1,99");
         const Define now{4, 38400, 1, 7, 15, 9, 1, 1, 3, upper, lower, dir.path(), at};
-        QString why;
+        FileFailure why;
         struct stat st;
         QCOMPARE(::stat(path.constData(), &st), 0);
         const ino_t before = st.st_ino;
-        QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why));
+        QVERIFY2(SaveSettings(now, &why, Stamp), qPrintable(why.system));
         // The display's baud and format are never written.
         const QByteArray saved = fileBytes(settingsFilePath(now));
         QCOMPARE(::stat(path.constData(), &st), 0);
@@ -243,7 +243,7 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, oldHandler);
         QVERIFY(!ok);
-        QVERIFY(!why.isEmpty());
+        QCOMPARE(why.kind, FileFailure::System);
         QCOMPARE(fileBytes(settingsFilePath(old)), saved);
         const QStringList left = {"PoleSet.ini", "real/settings.ini"};
         QDirIterator files(dir.path(), QDir::Files | QDir::System | QDir::Hidden,
@@ -267,9 +267,9 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         ReadSettings(d);
         QCOMPARE(dump(d), dump(Define{.AppDir = dir.path()}));
-        QString why;
+        FileFailure why;
         QVERIFY(!SaveSettings(d, &why));
-        QCOMPARE(why, QStringLiteral("it is not a regular file, so it is left alone"));
+        QCOMPARE(why.kind, FileFailure::LeftAlone);
         QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
     }
 };

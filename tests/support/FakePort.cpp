@@ -6,7 +6,7 @@ void FakePort::setPortOpen(bool open)
         return;
     if (open && refuseOpen) {
         events << QStringLiteral("refused");
-        throw PortError(QStringLiteral("COM%1").arg(m_commPort), *refuseOpen);
+        throw PortError({.kind = PortFailure::OpenFailed, .system = *refuseOpen});
     }
     m_open = open;
     events << (open ? QStringLiteral("open %1 COM%2").arg(m_settings.toString()).arg(m_commPort)

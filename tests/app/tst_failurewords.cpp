@@ -1,4 +1,4 @@
-#include "SerialDevices.h"
+#include "FailureWords.h"
 #include "SettingsFile.h"
 #include "StartFolder.h"
 
@@ -6,7 +6,7 @@
 
 // COMn entries of every kind in a scratch start-up directory, and a scratch device tree whose
 // "devices" are links to /dev/null, the one character device every machine has.
-class TestSerialDevices : public QObject
+class TestFailureWords : public QObject
 {
     Q_OBJECT
 
@@ -121,7 +121,7 @@ private slots:
     {
         // By-id names first, a stale one left out.
         const QString byId = dev("serial/by-id/usb-Maker_A1B2-if00-port0");
-        QCOMPARE(adapterHints(2, "/home/tech/till two", m_root.path()),
+        QCOMPARE(adapterHints(2, "/home/tech/till two", findSerialAdapters(m_root.path())),
                  "Serial adapters on this machine:\n  " + byId +
                      " → /dev/null\nTo make COM2 the first of them, run in /home/tech/till two:\n"
                      "  ln -sfn " +
@@ -131,19 +131,22 @@ private slots:
         QVERIFY(QDir().mkpath(bare.filePath("dev")));
         for (const char *name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0"})
             QVERIFY(QFile(bare.filePath(QStringLiteral("dev/") + name)).open(QIODevice::WriteOnly));
-        QCOMPARE(adapterHints(1, "/till", m_app.path()),
+        QCOMPARE(adapterHints(1, "/till", findSerialAdapters(m_app.path())),
                  QStringLiteral("No serial adapter found: nothing in /dev/serial/by-id, no "
                                 "/dev/ttyUSB* or /dev/ttyACM*."));
         // The port error box after trying the built-in port: why, the adapters, the advice last.
         const QString tty = bare.filePath("dev/tty");
-        QCOMPARE(portErrorDetails(1, "/till", true, "Why.", "Advice.", bare.path()),
-                 "There is no COM1 entry in /till, so the built-in port was tried: Why.\n\n"
+        const PortFailure denied{
+            .kind = PortFailure::PermissionDenied, .device = "/d", .builtIn = true};
+        QCOMPARE(portErrorDetails(1, "/till", denied, findSerialAdapters(bare.path())),
+                 "There is no COM1 entry in /till, so the built-in port was tried: /d: permission "
+                 "denied.\n\n"
                  "Serial adapters on this machine:\n  " +
                      tty + "ACM0\n  " + tty + "USB2\n  " + tty +
                      "USB10\nTo make COM1 the first of them, run in /till:\n  ln -sfn " + tty +
-                     "ACM0 COM1\n\nAdvice.");
+                     "ACM0 COM1\n\nAdd your user to the dialout group and log in again.");
     }
 };
 
-QTEST_GUILESS_MAIN(TestSerialDevices)
-#include "tst_serialdevices.moc"
+QTEST_GUILESS_MAIN(TestFailureWords)
+#include "tst_failurewords.moc"
