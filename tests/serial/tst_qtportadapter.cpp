@@ -1,5 +1,5 @@
-#include "FakeClock.h"
 #include "FailureWords.h"
+#include "FakeClock.h"
 #include "QtPortAdapter.h"
 #include "SerialLink.h"
 #include "SetupApply.h"
@@ -234,27 +234,21 @@ private slots:
 
     // Idle, the adapter sees it by itself; sending, at the next byte; the link monitor, at its
     // next look at DSR, which a pseudo-terminal answers as held. Closed for good every way.
-    void farSideHangsUp_data()
-    {
-        QTest::addColumn<int>("noticed"); // 0 idle, 1 sending, 2 the link monitor
-        QTest::newRow("idle") << 0;
-        QTest::newRow("sending") << 1;
-        QTest::newRow("link monitor") << 2;
-    }
     void farSideHangsUp()
     {
-        QFETCH(int, noticed);
-        Rig rig;
-        QCOMPARE(rig.port.dsrHolding(), true);
-        rig.pty.hangUp();
-        if (noticed == 0)
-            QTRY_COMPARE(rig.port.portOpen(), false);
-        else
-            QCOMPARE(noticed == 1 ? rig.port.output(0x41) : rig.port.dsrHolding(), false);
-        QCOMPARE(rig.port.portOpen(), false);
-        QCOMPARE(rig.port.serialPort().isOpen(), false);
-        QCOMPARE(rig.port.dsrHolding(), false);
-        QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setPortOpen(true));
+        for (const int noticed : {0, 1, 2}) { // idle, sending, the link monitor
+            Rig rig;
+            QCOMPARE(rig.port.dsrHolding(), true);
+            rig.pty.hangUp();
+            if (noticed == 0)
+                QTRY_COMPARE(rig.port.portOpen(), false);
+            else
+                QCOMPARE(noticed == 1 ? rig.port.output(0x41) : rig.port.dsrHolding(), false);
+            QCOMPARE(rig.port.portOpen(), false);
+            QCOMPARE(rig.port.serialPort().isOpen(), false);
+            QCOMPARE(rig.port.dsrHolding(), false);
+            QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setPortOpen(true));
+        }
     }
 
     // On an open port RTS follows at once, DTR untouched.
