@@ -142,7 +142,10 @@ bool saveEeprom(const QString &path, const DisplayEeprom &eeprom, QString *why)
     }
 #ifdef Q_OS_UNIX
     // On disk before it takes the old file's place, so a crash leaves one whole file or the other.
-    ::fsync(file.handle());
+    if (::fsync(file.handle()) != 0) {
+        *why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
 #endif
     file.close();
     if (std::rename(QFile::encodeName(file.fileName()).constData(),

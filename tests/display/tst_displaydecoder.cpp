@@ -13,11 +13,6 @@ Q_DECLARE_METATYPE(LineFormat)
 
 namespace {
 
-QByteArray framed(const QByteArray &payload)
-{
-    return SetupFrame(payload);
-}
-
 QByteArray setupBytes(int item, int index, const QString &text = {})
 {
     const QByteArray payload = setupItemPayload(item, index, text);
@@ -81,8 +76,8 @@ private slots:
             "| 0,0 OO", "0 2 15 5 7 |ABC");
         // The stored messages show until text reaches the glass; a set-up frame's FF does not.
         row("demo, closing, farewell",
-            raw(runDemoTexts()) + framed(DemoCommand()) + framed(ClosingFrame()) +
-                framed("\x1b@End of Set!!"),
+            raw(runDemoTexts()) + SetupFrame(DemoCommand()) + SetupFrame(ClosingFrame()) +
+                SetupFrame("\x1b@End of Set!!"),
             {"FF clear", "text: Demo....", "FF clear", "demo mode on", "set-up closed: Ready!",
              "farewell: End of Set!!"},
             "UP|LOW 0,0 OO");
@@ -107,7 +102,8 @@ private slots:
         row("bad frames",
             QByteArray::fromHex("0C 02 05 42 39 03 02 05 03 0C 02 05 42") + "\f\x02\x05" + junk +
                 setupBytes(SetupCodePage, 9) + "\fOK" + QByteArray::fromHex("0C 02 05 50 37 03") +
-                framed(resetItemPayload(ResetUpperLine)) + framed(resetItemPayload(ResetLowerLine)),
+                SetupFrame(resetItemPayload(ResetUpperLine)) +
+                SetupFrame(resetItemPayload(ResetLowerLine)),
             {"unknown set-up frame: 0C 02 05 42 39 03", "unknown set-up frame: 02 05 03",
              "unterminated set-up frame (4 bytes): 0C 02 05 42",
              "unterminated set-up frame (260 bytes): 0C 02 05" + QByteArray(" 41").repeated(257),
@@ -144,8 +140,7 @@ private slots:
         QFETCH(QStringList, log);
         QFETCH(QString, after);
         DisplayDecoder whole;
-        run(whole, setupBytes(SetupUpperLine, 0, "UP") + setupBytes(SetupLowerLine, 0, "LOW") +
-                       setupBytes(SetupEmulation, 1) + setupBytes(SetupBaud, 7));
+        whole.setEeprom({1, 0, 0, 0, 7, "UP", "LOW"});
         whole.setLine(listeningFormat(whole.eeprom()));
         DisplayDecoder split = whole;
         const QStringList got = run(whole, bytes);
@@ -231,7 +226,8 @@ private slots:
 
     // The display's own tables check PoleSet's: every item of PoleSet's lists is understood as
     // what the list says, and a table one code off either way (as a wrong entry would make it)
-    // is caught: each of its frames means another item to the display, or nothing.
+    // is caught: each of its frames means another item to the display, or nothing. One past the
+    // list, nothing is sent.
     void poleSetTables_data()
     {
         QTest::addColumn<int>("item");
@@ -253,12 +249,13 @@ private slots:
             const QString meant = "set-up: " + row + ' ' + items[index].trimmed();
             const QByteArray payload = setupItemPayload(item, index, {});
             DisplayDecoder d;
-            QCOMPARE(run(d, framed(payload)).value(0), meant);
+            QCOMPARE(run(d, SetupFrame(payload)).value(0), meant);
             for (const int off : {-1, 1}) {
                 const QByteArray wrong = payload.left(1) + char(payload[1] + off);
-                QVERIFY2(run(d, framed(wrong)).value(0) != meant, qPrintable(meant));
+                QVERIFY2(run(d, SetupFrame(wrong)).value(0) != meant, qPrintable(meant));
             }
         }
+        QCOMPARE(setupItemPayload(item, int(items.size()), {}), QByteArray());
     }
 };
 

@@ -11,6 +11,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <sys/stat.h>
+
 const DisplayEeprom Sample = {1, 9, 15, 2, 7, " 100% = \x80\r", "", false};
 
 class TestDisplayWindow : public QObject
@@ -52,7 +54,6 @@ private slots:
         QTest::addColumn<bool>("ok");
         const QByteArray ours = encodeEeprom(Sample);
         QTest::newRow("as written, CR LF") << QByteArray(ours).replace("\n", "\r\n") << true;
-        QTest::newRow("missing") << QByteArray() << false;
         QTest::newRow("foreign") << QByteArray("[PoleSet]\r\nBaud=7\r\n") << false;
         QTest::newRow("out of range") << QByteArray(ours).replace("Baud=7", "Baud=8") << false;
         QTest::newRow("key twice") << ours + "Baud=1\n" << false;
@@ -64,13 +65,30 @@ private slots:
         QFETCH(bool, ok);
         QTemporaryDir dir;
         QFile file(dir.filePath("eeprom"));
-        QVERIFY(text.isNull() || (file.open(QIODevice::WriteOnly) && file.write(text)));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text));
         file.close();
         DisplayEeprom read;
         QString why;
         QCOMPARE(loadEeprom(file.fileName(), &read, &why), ok);
         QCOMPARE(read, ok ? Sample : DisplayEeprom{});
         QCOMPARE(why.isEmpty(), ok);
+    }
+
+    // Neither read nor written, and left as they are: a directory or a FIFO in the file's place,
+    // or no folder for it.
+    void eepromNoFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("dir"));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo")).constData(), 0600), 0);
+        for (const char *name : {"dir", "fifo", "none/eeprom"}) {
+            const QString path = dir.filePath(name);
+            DisplayEeprom read;
+            QString why;
+            QCOMPARE(loadEeprom(path, &read, &why), false);
+            QCOMPARE(saveEeprom(path, Sample, &why), false);
+            QCOMPARE(QFileInfo(path).isFile(), false);
+        }
     }
 
     // A symbolic link in the EEPROM's place is replaced by the file, never written through.

@@ -1,5 +1,5 @@
-#include "FakeClock.h"
 #include "FailureWords.h"
+#include "FakeClock.h"
 #include "QtPortAdapter.h"
 #include "SerialLink.h"
 #include "SetupApply.h"
@@ -8,11 +8,34 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <cstdarg>
+#include <optional>
+
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/fsuid.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// A pseudo-terminal has no modem lines: its ioctls for them fail with ENOTTY. While this holds a
+// value, the ioctls that raise and drop lines act on it instead, as a serial driver's would. Qt's
+// calls come here too, ahead of the C library's.
+static std::optional<int> fakeModemLines;
+
+extern "C" int ioctl(int fd, unsigned long request, ...) noexcept
+{
+    va_list args;
+    va_start(args, request);
+    int *arg = va_arg(args, int *);
+    va_end(args);
+    if (!fakeModemLines || (request != TIOCMBIS && request != TIOCMBIC))
+        return reinterpret_cast<int (*)(int, unsigned long, int *)>(::dlsym(RTLD_NEXT, "ioctl"))(
+            fd, request, arg);
+    *fakeModemLines = request == TIOCMBIS ? *fakeModemLines | *arg : *fakeModemLines & ~*arg;
+    return 0;
+}
 
 class TestQtPortAdapter : public QObject
 {
@@ -205,23 +228,39 @@ private slots:
         QCOMPARE(rig.port.portOpen(), relinked);
         QCOMPARE(failure.contains("COM1, which does not exist"), !relinked);
         rig.port.output(0x42);
-        QVERIFY(again.readAvailable().endsWith('B') == relinked && trap.readAvailable().isEmpty());
+        QCOMPARE(again.readAvailable().endsWith('B'), relinked);
+        QCOMPARE(trap.readAvailable(), QByteArray());
     }
 
-    // Idle, the adapter sees it by itself; sending, at the next byte. Closed for good either way.
+    // Idle, the adapter sees it by itself; sending, at the next byte; the link monitor, at its
+    // next look at DSR, which a pseudo-terminal answers as held. Closed for good every way.
     void farSideHangsUp()
     {
-        for (const bool idle : {false, true}) {
+        for (const int noticed : {0, 1, 2}) { // idle, sending, the link monitor
             Rig rig;
+            QCOMPARE(rig.port.dsrHolding(), true);
             rig.pty.hangUp();
-            if (idle)
-                QTRY_VERIFY(!rig.port.portOpen());
+            if (noticed == 0)
+                QTRY_COMPARE(rig.port.portOpen(), false);
             else
-                QVERIFY(rig.port.portOpen() && !rig.port.output(0x41));
-            QVERIFY(!rig.port.portOpen() && !rig.port.serialPort().isOpen() &&
-                    !rig.port.dsrHolding());
+                QCOMPARE(noticed == 1 ? rig.port.output(0x41) : rig.port.dsrHolding(), false);
+            QCOMPARE(rig.port.portOpen(), false);
+            QCOMPARE(rig.port.serialPort().isOpen(), false);
+            QCOMPARE(rig.port.dsrHolding(), false);
             QVERIFY_THROWS_EXCEPTION(PortError, rig.port.setPortOpen(true));
         }
+    }
+
+    // On an open port RTS follows at once, DTR untouched.
+    void rtsSwitched()
+    {
+        Rig rig;
+        const auto off = qScopeGuard([] { fakeModemLines.reset(); });
+        fakeModemLines = TIOCM_RTS | TIOCM_DTR;
+        rig.port.setRtsEnable(false);
+        QCOMPARE(*fakeModemLines, TIOCM_DTR);
+        rig.port.setRtsEnable(true);
+        QCOMPARE(*fakeModemLines, TIOCM_RTS | TIOCM_DTR);
     }
 
     void fullQueueIsNotAVanishedPort()
@@ -241,7 +280,9 @@ private slots:
             rig.port.outBufferCount();
             got += rig.pty.readAvailable();
         }
-        QVERIFY(got == sent && rig.port.outBufferCount() == 0 && rig.port.portOpen());
+        QCOMPARE(got, sent);
+        QCOMPARE(rig.port.outBufferCount(), 0);
+        QCOMPARE(rig.port.portOpen(), true);
         while (got.size() < (2 << 20) && rig.port.outBufferCount() == 0 && rig.port.output(0x55))
             got += 'U';
         rig.port.clearOutBuffer();

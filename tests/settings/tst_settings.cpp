@@ -93,7 +93,7 @@ private slots:
         QTest::newRow("hex, mixed case, 255 in") << QByteArray("&hFf") << 255.0 << 255;
         QTest::newRow("octal stops at 8") << QByteArray("&O178") << 15.0 << 15;
         QTest::newRow("sign before hex") << QByteArray("-&H10") << 0.0 << 0;
-        QTest::newRow("3.5 to even, junk") << QByteArray("3.5abc") << 3.5 << 4;
+        QTest::newRow("3.5 to even, F is no exponent") << QByteArray("3.5F2") << 3.5 << 4;
         QTest::newRow("255.5 out") << QByteArray("255.5") << 255.5 << -1;
         QTest::newRow("huge exponent") << QByteArray("1E99999999999999999999") << qInf() << -1;
         QTest::newRow("million nines") << QByteArray(1'000'000, '9') << qInf() << -1;
@@ -114,9 +114,14 @@ private slots:
         QCOMPARE(numberOfText(QByteArrayView(text)), value);
         QCOMPARE(numberOfText(QString::fromLatin1(text)), value);
         QCOMPARE(roundToByte(value).value_or(-1), byte);
-        // The baud rate's range: a signed 32-bit number.
+    }
+
+    // The baud rate's range: a signed 32-bit number.
+    void int32Range()
+    {
         QCOMPARE(roundToInt32(-2147483648.0).value_or(0), std::numeric_limits<int>::min());
-        QVERIFY(!roundToInt32(2147483647.5) && !roundToInt32(-2147483649.0));
+        QCOMPARE(roundToInt32(2147483647.5).has_value(), false);
+        QCOMPARE(roundToInt32(-2147483649.0).has_value(), false);
     }
 
     void windows1252RoundTrip()
@@ -201,7 +206,6 @@ private slots:
         const Define old{
             .ComPort = 2, .DspUpperLine = QString(300, u'u'), .AppDir = dir.path(), .startDir = at};
         QVERIFY(SaveSettings(old));
-        QVERIFY(fileBytes(settingsFilePath(old)).contains("\r\nParity=N\r\n"));
         // Saved by root, the file keeps its owner and group, as it keeps its mode.
         const QByteArray path = QFile::encodeName(settingsFilePath(old));
         QVERIFY(::chown(path.constData(), 65534, 65534) == 0 &&
@@ -238,7 +242,8 @@ private slots:
         const bool ok = SaveSettings(old, &why);
         setrlimit(RLIMIT_FSIZE, &limit);
         std::signal(SIGXFSZ, oldHandler);
-        QVERIFY(!ok && why.kind == FileFailure::System);
+        QVERIFY(!ok);
+        QCOMPARE(why.kind, FileFailure::System);
         QCOMPARE(fileBytes(settingsFilePath(old)), saved);
         const QStringList left = {"PoleSet.ini", "real/settings.ini"};
         QDirIterator files(dir.path(), QDir::Files | QDir::System | QDir::Hidden,
