@@ -41,6 +41,8 @@ public:
     void ShowStatus(const QString &text);
     void ShowInterfaceStatus();
 
+    // The window's commands keep the names of the controls that run them. They stay public: each
+    // does what using its control does, so the program's runner and scripted drivers may call one.
     void BeginSending();
     void EndSending();
     void TmrStat_Timer();
@@ -71,7 +73,13 @@ public:
 
     bool unloaded() const { return m_unloaded; }
 
-    // Controls, named as the window's layout names them.
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // Controls, named as the window's layout names them; each carries that name as its object
+    // name, which is how tests find it.
     std::array<QRadioButton *, 2> OptSet{};
     QCheckBox *ChkSetTerm = nullptr;
     QGroupBox *FraPoleSet = nullptr;
@@ -114,11 +122,6 @@ public:
     bool LinkStatusShown = false;
     bool RawSend = false;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
-private:
     void createControls();
     void createMenus();
     // Accessible names and descriptions: what each control is, as a screen reader says it.

@@ -61,8 +61,8 @@ QStringList windowWire(const std::function<void(FakePort &)> &fault = {}, QStrin
     for (int row : {2, 0, 1, 3, 4, 5, 6}) {
         if (!r.prompter.boxes.empty())
             break;
-        r.w().OptSetSel[row]->click();
-        r.w().CmdSend->click();
+        r.option("OptSetSel", row)->click();
+        r.send();
         r.clock.advance(0.5);
     }
     if (line)
@@ -111,7 +111,6 @@ private slots:
                             const QString &said, Fault fault = None, double at = 0) {
             QTest::newRow(name) << arguments << status << said << int(fault) << at;
         };
-        row("help", {"-h"}, 0, "Usage: poleset");
         row("version, as the box, one dash", {"-version"}, 0, "poleset BOX\n");
         row("unknown option", {"--apply", "--speed"}, 2, "poleset: Unknown option 'speed'.");
         row("missing file, its name escaped", {"--apply", "\x1b[2J\x7f.ini"}, 2,

@@ -2,7 +2,6 @@
 #include "MessageBoxPrompter.h"
 #include "RunWindow.h"
 #include "TerminationSignals.h"
-#include "VersionInfo.h"
 
 #include <csignal>
 
@@ -19,7 +18,7 @@ private slots:
         r.clock.advance(0.49);
         QCOMPARE(r.status(), QStringLiteral(" ")); // nothing before the first tick
         r.clock.advance(0.01);
-        QCOMPARE(r.look(), 0);
+        QCOMPARE(r.look(), "down");
         QCOMPARE(r.status(), QStringLiteral(" Communication NG"));
         // One arrow at a time, stepping from the PC towards the display; unplugged and back, the
         // arrow goes on from where it was. The status line keeps its text all the while.
@@ -27,7 +26,7 @@ private slots:
         for (bool dsr : {true, true, true, false, true, true, false}) {
             r.port.dsr = dsr;
             r.clock.advance(0.5);
-            QCOMPARE(r.look(), int(dsr));
+            QCOMPARE(r.look(), dsr ? "up" : "down");
             arrows << r.shownArrow();
         }
         QCOMPARE(arrows, QList<int>({1, 2, 0, -1, 1, 2, -1}));
@@ -35,37 +34,37 @@ private slots:
         // Sending: all arrows, the hourglass, the cross left as it was; every menu command but
         // Exit refused, and no tick.
         FrmMain &w = r.w();
-        w.RawSend = true;
         w.BeginSending();
-        QVERIFY(!w.RawSend && r.shown(w.LblSending) && !r.shown(w.CmdSend) && r.shown(w.LineX1));
-        QVERIFY(r.shownArrow() == -2 && w.cursor().shape() == Qt::WaitCursor);
-        for (QAction *item : {w.MenuIFSet, w.MenuTest, w.MenuDemo, w.MenuInit, w.MenuHVersion})
-            QVERIFY(!item->isEnabled());
+        QCOMPARE(r.shownArrow(), -2);
+        QCOMPARE(w.cursor().shape(), Qt::WaitCursor);
         r.clock.advance(2);
-        QVERIFY(r.shown(w.LblSending) && w.MenuEnd->isEnabled());
+        QCOMPARE(r.shownOf({"LblSending", "CmdSend", "LineX1"}),
+                 QStringList({"LblSending", "LineX1"}));
+        const QStringList menu{"MenuIFSet", "MenuTest",     "MenuDemo",
+                               "MenuInit",  "MenuHVersion", "MenuEnd"};
+        QCOMPARE(r.enabledOf(menu), QStringList{"MenuEnd"});
         w.EndSending();
-        QVERIFY(!r.shown(w.LblSending) && r.shownArrow() == -1 && !r.shown(w.CmdSend));
-        QVERIFY(w.cursor().shape() == Qt::ArrowCursor && w.MenuIFSet->isEnabled() &&
-                !w.MenuTest->isEnabled());
+        QCOMPARE(r.shownArrow(), -1);
+        QCOMPARE(w.cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(r.shownOf({"LblSending", "CmdSend"}), QStringList());
+        QCOMPARE(r.enabledOf(menu), QStringList({"MenuIFSet", "MenuHVersion", "MenuEnd"}));
         // The next tick brings the look back and rewrites the status line.
         r.port.dsr = true;
         r.clock.advance(0.5);
-        QCOMPARE(r.look(), 1);
+        QCOMPARE(r.look(), "up");
         QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
         // The version box is shown with the sending look; the tick after it says the link again.
         bool upDuringBox = true;
-        r.prompter.onBox = [&](auto &) { upDuringBox = w.MenuTest->isEnabled(); };
-        w.MenuHVersion->trigger();
-        QVERIFY(!upDuringBox && r.prompter.titles() == QStringList{"Version Information"} &&
-                !r.prompter.boxes[0].warning);
+        r.prompter.onBox = [&](auto &) { upDuringBox = r.action("MenuTest")->isEnabled(); };
+        r.action("MenuHVersion")->trigger();
+        QVERIFY(!upDuringBox);
+        QCOMPARE(r.prompter.titles(), QStringList{"Version Information"});
+        QVERIFY(!r.prompter.boxes[0].warning);
         QVERIFY(r.prompter.boxes.front().text.startsWith("Velodisp\n\n       Version  1.00\n\n"));
         QCOMPARE(r.status(), QStringLiteral(" Version Information"));
         r.clock.advance(0.5);
-        QVERIFY(r.look() == 1 && r.status() == " Communication OK");
-        // Only the last two digits of minor + 100 are shown.
-        for (const auto &[minor, version] : {std::pair{7, " 1.07"}, std::pair{123, " 1.23"}})
-            QCOMPARE(versionMessage("V", 1, minor, "(C) Us", "Notes"),
-                     QStringLiteral("V\n\n       Version %1\n\n(C) Us\n    Notes").arg(version));
+        QCOMPARE(r.look(), "up");
+        QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
     }
 
     // While Send is hidden the focus waits on the selected row, and goes back to Send when it
@@ -78,19 +77,22 @@ private slots:
         w.show();
         QApplication::setActiveWindow(&w);
         QVERIFY(QTest::qWaitForWindowActive(&w));
-        w.CmdSend->setFocus();
+        QWidget *send = r.control(QStringLiteral("CmdSend"));
+        QWidget *row = r.option("OptSetSel", 2);
+        send->setFocus();
         w.BeginSending();
-        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
+        QCOMPARE(QApplication::focusWidget(), row);
         w.EndSending();
         r.clock.advance(0.5);
-        QCOMPARE(QApplication::focusWidget(), w.CmdSend);
+        QCOMPARE(QApplication::focusWidget(), send);
         r.port.dsr = false;
         r.clock.advance(0.5);
-        QCOMPARE(QApplication::focusWidget(), w.OptSetSel[2]);
-        w.CboEmulation->setFocus();
+        QCOMPARE(QApplication::focusWidget(), row);
+        row = r.control(QStringLiteral("CboEmulation"));
+        row->setFocus();
         r.port.dsr = true;
         r.clock.advance(0.5);
-        QCOMPARE(QApplication::focusWidget(), w.CboEmulation);
+        QCOMPARE(QApplication::focusWidget(), row);
     }
 
     void lostPortComesBack()
@@ -105,13 +107,15 @@ private slots:
         r.clock.scheduleIn(3.0, [&] { r.port.setPortOpen(false); });
         r.clock.scheduleIn(9.0, [&] { r.port.present = false; });
         r.clock.scheduleIn(12.0, [&] { r.port.present = true; });
-        r.w().MenuTest->trigger();
+        r.action("MenuTest")->trigger();
         QCOMPARE(opens(), 0);
         // Nothing there: one look per tick, no open, the link-down look.
         r.port.present = false;
         r.port.availabilityChecks = 0;
         r.clock.advance(5.0);
-        QVERIFY(r.port.availabilityChecks == 10 && opens() == 0 && r.look() == 0);
+        QCOMPARE(r.port.availabilityChecks, 10);
+        QCOMPARE(opens(), 0);
+        QCOMPARE(r.look(), "down");
         // There but busy: one quiet try per tick.
         r.port.present = true;
         r.port.refuseOpen = QStringLiteral("busy");
@@ -123,7 +127,8 @@ private slots:
         const size_t boxes = r.prompter.boxes.size();
         r.clock.advance(0.5);
         QCOMPARE(r.port.events, QStringList({"open 19200,N,8,1 COM1", "clear in", "clear out"}));
-        QVERIFY(r.look() == 1 && r.prompter.boxes.size() == boxes);
+        QCOMPARE(r.look(), "up");
+        QCOMPARE(r.prompter.boxes.size(), boxes);
         QCOMPARE(r.status(), QStringLiteral(" Communication OK"));
         // A healthy port is left alone.
         r.clock.advance(1.0);
@@ -168,7 +173,9 @@ private slots:
         shown.start(0);
         QVERIFY(when != "starting" || ::raise(signal) == 0); // read during the start-up
         QCOMPARE(runWindow(r.w(), termination, &prompter), 0);
-        QVERIFY(r.w().unloaded() && !r.w().isVisible() && !r.port.portOpen());
+        QVERIFY(r.w().unloaded());
+        QVERIFY(!r.w().isVisible());
+        QVERIFY(!r.port.portOpen());
         QCOMPARE(shown.isActive(), when == "starting");
         QCOMPARE(QFile::exists(r.iniPath()), when == "sending");
         QVERIFY(r.prompter.boxes.empty());

@@ -25,7 +25,7 @@ private slots:
         };
         const QByteArrayList texts = testPrintScript().texts;
         const double start = r.clock.now();
-        r.w().MenuTest->trigger();
+        r.action("MenuTest")->trigger();
         // A failed text gives one box and the script goes on with the next.
         QCOMPARE(r.prompter.boxes.size(), size_t(failing));
         QByteArray expected;
@@ -33,39 +33,46 @@ private slots:
             expected += text.left(1); // the byte that never left
         QCOMPARE(r.port.written(), expected + texts.mid(failing).join());
         QVERIFY(r.clock.now() - start >= 38.0);
-        QVERIFY(!r.shown(r.w().LblSending));
+        QVERIFY(!r.shown("LblSending"));
+        r.clock.advance(0.5), r.port.forget(), r.w().close(); // the farewell goes framed again
+        QVERIFY(r.port.written().startsWith("\x0c\x02\x05"));
     }
 
     void demo()
     {
         AppRig r;
         r.loadWithLinkUp();
-        FrmMain &w = r.w();
+        r.recordStatuses();
         bool sendingLook = false;
         const auto lookDuringTheFirstWait = [&] {
-            r.clock.scheduleIn(1.0, [&] { sendingLook = r.shown(w.LblSending); });
+            r.clock.scheduleIn(1.0, [&] { sendingLook = r.shown("LblSending"); });
         };
         lookDuringTheFirstWait();
         r.port.stalled = true; // the texts fail; the demo starts all the same
-        w.MenuDemo->trigger();
+        r.action("MenuDemo")->trigger();
         QCOMPARE(r.prompter.boxes.size(), size_t(3));
-        QVERIFY(sendingLook && !r.shown(w.LblSending) && w.TmrStat->isEnabled());
-        QVERIFY(!w.MenuDemo->isVisible() && w.MenuStopDemo->isVisible() && !r.port.rts);
+        QVERIFY(r.statuses.contains(" Run Demo..."));
+        QVERIFY(sendingLook);
+        QCOMPARE(r.shownOf({"LblSending", "MenuDemo", "MenuStopDemo"}),
+                 QStringList{"MenuStopDemo"});
+        QVERIFY(!r.port.rts);
         r.port.stalled = false;
         r.port.forget();
         r.clock.advance(0.5);
+        QVERIFY(r.shown("CmdSend")); // the link monitor runs again
         lookDuringTheFirstWait();
-        w.MenuStopDemo->trigger();
+        r.action("MenuStopDemo")->trigger();
         QCOMPARE(r.port.events.first(), QStringLiteral("rts 1")); // before anything is sent
         QCOMPARE(r.port.written(), QByteArray::fromHex("0C53746F702044454D4F21"));
-        QVERIFY(sendingLook && !r.shown(w.LblSending) && w.TmrStat->isEnabled());
-        QVERIFY(w.MenuDemo->isVisible() && !w.MenuStopDemo->isVisible());
+        QVERIFY(sendingLook);
+        QCOMPARE(r.shownOf({"LblSending", "MenuDemo", "MenuStopDemo"}), QStringList{"MenuDemo"});
         // Running again with the display there: RTS drops before the framed demo command only.
         r.port.forget();
         r.clock.advance(0.5);
-        w.MenuDemo->trigger();
+        r.action("MenuDemo")->trigger();
         QCOMPARE(r.port.written(), QByteArray::fromHex("0C44656D6F2E2E2E2E0C0C0205440803"));
-        QVERIFY(r.port.bytes.front().rts && !r.port.bytes.back().rts);
+        QVERIFY(r.port.bytes.front().rts);
+        QVERIFY(!r.port.bytes.back().rts);
     }
 
     void displayModes_data()
@@ -75,8 +82,6 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         const QByteArray scroll = "\x0cScroll" + QByteArray(12, ' ');
         const QByteArray overwrite = "\x0cOverwrite Display.";
-        QTest::newRow("scroll native")
-            << "MenuScroll" << 0 << QByteArray::fromHex("0B1B130A1B13") + scroll;
         QTest::newRow("scroll ESC/POS")
             << "MenuScroll" << 1 << QByteArray::fromHex("0B1F030A1F03") + scroll;
         QTest::newRow("overwrite ESC/POS")
@@ -91,7 +96,7 @@ private slots:
         AppRig r;
         r.loadWithLinkUp();
         r.define.DspEmulation = emulation;
-        auto *action = r.w().findChild<QAction *>(item);
+        QAction *action = r.action(qPrintable(item));
         action->setVisible(true);
         action->trigger();
         QCOMPARE(r.port.written(), wire);
@@ -122,8 +127,8 @@ private slots:
                 return;
             poll.stop();
             r.clock.advance(2.0);
-            QVERIFY(!r.port.portOpen() && !r.w().TmrStat->isEnabled());
-            QVERIFY(!r.shown(r.w().CmdSend) && !r.w().MenuTest->isEnabled());
+            QVERIFY(!r.port.portOpen()); // no tick re-opened it
+            QCOMPARE(r.shownOf({"CmdSend"}) + r.enabledOf({"MenuTest"}), QStringList());
             QCOMPARE(r.status(), QStringLiteral(" Set Interface"));
             dialog->findChild<QComboBox *>(QStringLiteral("CboPort"))->setCurrentIndex(2);
             dialog->findChild<QComboBox *>(QStringLiteral("CboBaud"))->setCurrentIndex(6);
@@ -132,11 +137,13 @@ private slots:
             else
                 dialog->findChild<QPushButton *>(QStringLiteral("CmdSet"))->click();
         });
-        const QStringList panelBefore = r.w().PicIFStat->lines();
-        r.w().MenuIFSet->trigger();
+        const auto *panel = r.control<PictureBox>(QStringLiteral("PicIFStat"));
+        const QStringList panelBefore = panel->lines();
+        r.action("MenuIFSet")->trigger();
         const bool set = how != 1;
-        QCOMPARE(r.define.ComPort * 100000 + r.define.ComBaud, set ? 319200 : 109600);
-        QCOMPARE(r.w().PicIFStat->lines(),
+        QCOMPARE(r.define.ComPort, set ? 3 : 1);
+        QCOMPARE(r.define.ComBaud, set ? 19200 : 9600);
+        QCOMPARE(panel->lines(),
                  set ? QStringList({"  COM3:", "  19200bps", "  N - 8 - 1"}) : panelBefore);
         QCOMPARE(r.port.portOpen(), how != 2);
         // Set chooses the device anew; Cancel re-opens the one chosen before.
@@ -144,7 +151,8 @@ private slots:
                                      {"open 9600,N,8,1 COM1"},
                                      {"choose COM3", "refused"}};
         QCOMPARE(r.port.events.filter(QRegularExpression("^(choose|open|refused)")), opens[how]);
-        QVERIFY(r.prompter.boxes.empty() && !QFile::exists(r.iniPath()));
+        QVERIFY(r.prompter.boxes.empty());
+        QVERIFY(!QFile::exists(r.iniPath()));
         r.clock.advance(0.5);
         QCOMPARE(r.status(), how == 2 ? " Communication NG" : " Communication OK");
     }

@@ -9,8 +9,8 @@ class TestSend : public QObject
     static void startUnlocked(AppRig &r)
     {
         r.loadWithLinkUp();
-        r.w().CmdSend->click();
-        QVERIFY(r.w().OptSet[1]->isEnabled());
+        r.send();
+        QVERIFY(r.option("OptSet", 1)->isEnabled());
         r.port.forget();
         r.clock.advance(0.5);
     }
@@ -27,24 +27,26 @@ private slots:
         QFETCH(bool, fails);
         AppRig r;
         r.loadWithLinkUp();
-        FrmMain &w = r.w();
-        w.CboEmulation->setCurrentIndex(1);
+        r.control<QComboBox>(QStringLiteral("CboEmulation"))->setCurrentIndex(1);
         r.port.stalled = fails;
-        w.CmdSend->click();
+        r.send();
         QCOMPARE(r.port.written(),
                  fails ? QByteArray("\x0c") : AppRig::framed("4331") + AppRig::closingFrame());
         QCOMPARE(r.prompter.titles(), fails ? QStringList{"Send Error!!"} : QStringList());
         QCOMPARE(r.define.DspEmulation, int(!fails));
         // Exactly these controls unlock; the reset rows stay off until "Reset EEPROM" is chosen.
-        for (QWidget *control : std::initializer_list<QWidget *>{
-                 w.OptSetSel[0], w.OptSetSel[1], w.OptSetSel[3], w.OptSetSel[4], w.OptSetSel[5],
-                 w.OptSetSel[6], w.CboINChr, w.CboCodePage, w.CboCommunication, w.CboBaud,
-                 w.TxtUpperLine, w.TxtLowerLine, w.OptSet[1]})
-            QCOMPARE(control->isEnabled(), !fails);
-        QVERIFY(!w.OptReset[0]->isEnabled() && !w.OptReset[2]->isEnabled());
-        QCOMPARE(w.MenuScroll->isVisible() && w.MenuOverWrite->isVisible(), !fails);
+        const QStringList unlocked{
+            "OptSetSel(0)", "OptSetSel(1)", "OptSetSel(3)", "OptSetSel(4)",     "OptSetSel(5)",
+            "OptSetSel(6)", "CboINChr",     "CboCodePage",  "CboCommunication", "CboBaud",
+            "TxtUpperLine", "TxtLowerLine", "OptSet(1)"};
+        const QStringList menu{"MenuScroll", "MenuOverWrite"};
+        QCOMPARE(r.enabledOf(unlocked + QStringList{"OptReset(0)", "OptReset(2)"}),
+                 fails ? QStringList() : unlocked);
+        QCOMPARE(r.shownOf(menu), fails ? QStringList() : menu);
         QCOMPARE(r.readIni().contains("Emulation=ESC/POS\r\n"), !fails);
-        QVERIFY(!w.RawSend && w.TmrStat->isEnabled() && !r.shown(w.LblSending));
+        QVERIFY(!r.shown("LblSending"));
+        r.clock.advance(0.5);
+        QCOMPARE(r.look(), "up"); // the link monitor runs again
     }
 
     // Each row of "System Set" goes out in its own frame; only line settings tick the box, and
@@ -59,6 +61,7 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         const QString at = QStringLiteral("9600,N,8,1");
         QTest::newRow("Denmark II") << 0 << "10" << true << at << AppRig::framed("533A");
+        QTest::newRow("Windows code page") << 1 << "9" << true << at << AppRig::framed("5439");
         QTest::newRow("long upper line in Windows-1252")
             << 3 << QString(197, u'm') + QStringLiteral("\u20ac") << true << at
             << "\x0c\x02\x05L1" + QByteArray(197, 'm') + "\x80\x03";
@@ -80,31 +83,33 @@ private slots:
         QFETCH(QByteArray, wire);
         AppRig r;
         startUnlocked(r);
-        FrmMain &w = r.w();
-        w.ChkSetTerm->setChecked(false);
+        auto *term = r.control<QCheckBox>(QStringLiteral("ChkSetTerm"));
+        term->setChecked(false);
+        const QString control =
+            QStringList{"CboINChr",     "CboCodePage",      "CboEmulation", "TxtUpperLine",
+                        "TxtLowerLine", "CboCommunication", "CboBaud"}[row];
         if (row == 3 || row == 4) {
-            QLineEdit *box = row == 3 ? w.TxtUpperLine : w.TxtLowerLine;
+            auto *box = r.control<QLineEdit>(control);
             box->setText(text + QStringLiteral("x")); // so that even an empty text is a change
             box->setText(text);
         } else { // a list picked again, which only says it was activated, selects its row too
-            QComboBox *list = row == 0 ? w.CboINChr : row == 5 ? w.CboCommunication : w.CboBaud;
+            auto *list = r.control<QComboBox>(control);
             const int index = text.toInt();
             list->currentIndex() == index ? emit list->activated(index)
                                           : list->setCurrentIndex(index);
         }
-        QCOMPARE(w.SetSelIndex, row);
-        QCOMPARE(w.ChkSetTerm->isChecked(), row >= 5);
-        w.ChkSetTerm->setChecked(ticked);
-        w.CmdSend->click();
+        QVERIFY(r.option("OptSetSel", row)->isChecked());
+        QCOMPARE(term->isChecked(), row >= 5);
+        term->setChecked(ticked);
+        r.send();
         QCOMPARE(r.port.written(), wire + AppRig::closingFrame());
         QCOMPARE(r.port.bytes.front().settings.toString() + ' ' +
                      r.port.bytes.back().settings.toString(),
                  "9600,N,8,1 " + closingAt);
         QCOMPARE(r.port.events.filter("open"),
                  row >= 5 && ticked ? QStringList{"open " + closingAt + " COM1"} : QStringList());
-        QVERIFY(!w.RawSend);
         const Define &d = r.define;
-        const int index[] = {d.DspINChar, 0, 0, 0, 0, d.DspCommunication, d.DspBaud};
+        const int index[] = {d.DspINChar, d.DspCodePage, 0, 0, 0, d.DspCommunication, d.DspBaud};
         const QString kept = row == 3   ? d.DspUpperLine
                              : row == 4 ? d.DspLowerLine
                                         : QString::number(index[row]);
@@ -125,38 +130,38 @@ private slots:
         QFETCH(bool, frameFails);
         AppRig r("PoleSet\r\nUpper=Top\r\nLower=Bottom\r\n");
         startUnlocked(r);
-        FrmMain &w = r.w();
+        const QStringList panels{"CboBaud", "ChkSetTerm", "OptSetSel(2)", "OptReset(2)"};
         // A click on the selected panel changes nothing; the other one turns this one off.
-        w.OptSet[0]->click();
-        w.OptSet[1]->click();
-        QVERIFY(!w.OptSet[0]->isChecked() && !w.CboBaud->isEnabled() &&
-                !w.ChkSetTerm->isEnabled() && !w.OptSetSel[2]->isEnabled() &&
-                w.OptReset[2]->isEnabled());
-        w.OptReset[reset]->click();
+        r.option("OptSet", 0)->click();
+        r.option("OptSet", 1)->click();
+        QVERIFY(!r.option("OptSet", 0)->isChecked());
+        QCOMPARE(r.enabledOf(panels), QStringList{"OptReset(2)"});
+        r.option("OptReset", reset)->click();
         if (reset == 0) // already the selected row: run its handler as a first choice would
-            w.OptReset_Click(reset);
-        QVERIFY(w.OptSet[1]->isChecked());
+            r.w().OptReset_Click(reset);
+        QVERIFY(r.option("OptSet", 1)->isChecked());
         QCOMPARE(r.status(), QStringLiteral(" Reset condition=%1").arg(reset));
         r.port.stalled = frameFails;
-        w.CmdSend->click();
+        r.send();
         QCOMPARE(r.port.written(), frameFails ? QByteArray("\x0c")
                                               : QByteArray("\f\2\5\7") + char('1' + reset) + '\3');
         QCOMPARE(r.prompter.boxes.size(), size_t(frameFails));
         // The cleared message goes whatever the frame did, from the box, the setting and the file.
         const QString upper = reset == 1 ? "" : "Top", lower = reset == 2 ? "" : "Bottom";
-        QCOMPARE(QStringList({w.TxtUpperLine->text(), r.define.DspUpperLine, w.TxtLowerLine->text(),
-                              r.define.DspLowerLine}),
-                 QStringList({upper, upper, lower, lower}));
-        QCOMPARE(r.readIni().contains("Upper=") + 2 * r.readIni().contains("Lower="),
-                 !upper.isEmpty() + 2 * !lower.isEmpty());
+        QCOMPARE(r.control<QLineEdit>(QStringLiteral("TxtUpperLine"))->text(), upper);
+        QCOMPARE(r.define.DspUpperLine, upper);
+        QCOMPARE(r.control<QLineEdit>(QStringLiteral("TxtLowerLine"))->text(), lower);
+        QCOMPARE(r.define.DspLowerLine, lower);
+        QCOMPARE(r.readIni().contains("Upper="), !upper.isEmpty());
+        QCOMPARE(r.readIni().contains("Lower="), !lower.isEmpty());
         // Back on "System Set": the rows as they were, but emptying a message selected its row;
         // Send goes out on the set-up branch.
-        w.OptSet[0]->click();
-        QCOMPARE(w.SetSelIndex, reset == 0 ? 2 : reset + 2);
-        QVERIFY(w.OptSetSel[w.SetSelIndex]->isChecked() && w.OptReset[reset]->isChecked() &&
-                w.CboBaud->isEnabled() && w.ChkSetTerm->isEnabled() && !w.OptReset[2]->isEnabled());
+        r.option("OptSet", 0)->click();
+        QVERIFY(r.option("OptSetSel", reset == 0 ? 2 : reset + 2)->isChecked());
+        QVERIFY(r.option("OptReset", reset)->isChecked());
+        QCOMPARE(r.enabledOf(panels), panels.mid(0, 3));
         r.port.stalled = false;
-        w.CmdSend->click();
+        r.send();
         QVERIFY(r.port.written().endsWith(AppRig::closingFrame()));
     }
 
@@ -166,19 +171,21 @@ private slots:
         QVERIFY(QDir().mkdir(r.iniPath())); // a directory where the file should be
         r.loadWithLinkUp();
         // The Send completes; one box afterwards says the settings were not saved, and why.
-        const auto send = [&r] { r.w().CmdSend->click(), r.clock.advance(0.5); };
+        const auto send = [&r] { r.send(), r.clock.advance(0.5); };
         send();
-        QVERIFY(r.w().OptSet[1]->isEnabled() && QFileInfo(r.iniPath()).isDir());
+        QVERIFY(r.option("OptSet", 1)->isEnabled());
+        QVERIFY(QFileInfo(r.iniPath()).isDir());
         QCOMPARE(r.prompter.titles(), QStringList{"Settings Not Saved"});
-        QVERIFY(r.prompter.boxes.front().warning &&
-                r.prompter.boxes.front().informative.startsWith(
-                    r.iniPath() + ": it is not a regular file, so it is left alone.\n\n"));
+        QVERIFY(r.prompter.boxes.front().warning);
+        QVERIFY(r.prompter.boxes.front().informative.startsWith(
+            r.iniPath() + ": it is not a regular file, so it is left alone.\n\n"));
         send(); // said once, not after every Send
         // A save that works in between: the next failure is said again.
         QVERIFY(QDir().rmdir(r.iniPath()));
         send();
         QVERIFY(QFileInfo(r.iniPath()).isFile());
-        QVERIFY(QFile::remove(r.iniPath()) && QDir().mkdir(r.iniPath()));
+        QVERIFY(QFile::remove(r.iniPath()));
+        QVERIFY(QDir().mkdir(r.iniPath()));
         send();
         QCOMPARE(r.prompter.boxes.size(), size_t(2));
     }
@@ -206,16 +213,19 @@ private slots:
         AppRig r("PoleSet\r\nUpper=Top\r\n");
         startUnlocked(r);
         QVERIFY(QFile::remove(r.iniPath()));
-        reset < 0 ? r.w().CboBaud->setCurrentIndex(6) : r.w().OptSet[1]->click();
+        reset < 0 ? r.control<QComboBox>(QStringLiteral("CboBaud"))->setCurrentIndex(6)
+                  : r.option("OptSet", 1)->click();
         r.port.stalled = stalled;
         r.clock.scheduleIn(closeAt, [&] { r.w().close(); });
-        r.w().CmdSend->click();
-        QVERIFY(r.w().unloaded() && r.prompter.boxes.empty() && r.port.written() == wire);
+        r.send();
+        QVERIFY(r.w().unloaded());
+        QVERIFY(r.prompter.boxes.empty());
+        QCOMPARE(r.port.written(), wire);
         QCOMPARE(r.port.events.filter("open").size(), int(closeAt > 2));
         QCOMPARE(QFile::exists(r.iniPath()), !stalled);
         const QByteArray file = r.readIni();
-        QCOMPARE(file.contains("\r\nBaud= 38400\r\n") && file.contains("\r\nUpper=Top\r\n"),
-                 !stalled && reset < 0);
+        QCOMPARE(file.contains("\r\nBaud= 38400\r\n"), !stalled && reset < 0);
+        QCOMPARE(file.contains("\r\nUpper=Top\r\n"), !stalled);
     }
 };
 

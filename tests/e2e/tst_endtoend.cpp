@@ -29,9 +29,10 @@ private slots:
         QtPortAdapter port(StartDir(dir.path()), root.path());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
-        clock.advance(0.5);            // a pseudo-terminal holds DSR
-        w.CboBaud->setCurrentIndex(7); // 19,200bps, the PC port following
-        w.CmdSend->click();
+        auto *send = w.findChild<QPushButton *>(QStringLiteral("CmdSend"));
+        clock.advance(0.5); // a pseudo-terminal holds DSR
+        w.findChild<QComboBox *>(QStringLiteral("CboBaud"))->setCurrentIndex(7); // the PC following
+        send->click();
         clock.advance(0.5);
         QCOMPARE(pty.lineSpeed(), 19200);
         // Hang the line up in the settle wait of the third text.
@@ -40,14 +41,14 @@ private slots:
             pty.hangUp();
         });
         const double start = clock.now();
-        w.MenuTest->trigger();
+        w.findChild<QAction *>(QStringLiteral("MenuTest"))->trigger();
         // Every later text fails at once, one box each; no drain wait ran out.
         QCOMPARE(prompter.boxes.size(), size_t(16));
         QCOMPARE(clock.napped, 0.0);
         QVERIFY(qAbs(clock.now() - start - 19 * 2.0) < 0.01);
         QVERIFY(!port.portOpen());
         clock.advance(0.5);
-        QVERIFY(!w.CmdSend->isVisibleTo(&w));
+        QVERIFY(!send->isVisibleTo(&w));
 
         // Unplugged: the link goes too, and for a while nothing is there.
         QVERIFY(QFile::remove(dir.filePath(QStringLiteral("COM1"))));
@@ -59,9 +60,9 @@ private slots:
         TestPty again;
         QVERIFY(again.linkAs(dir.path()));
         clock.advance(0.5);
-        QVERIFY(port.portOpen() && w.CmdSend->isVisibleTo(&w));
+        QVERIFY(port.portOpen() && send->isVisibleTo(&w));
         QCOMPARE(again.lineSpeed(), 19200);
-        w.MenuInit->trigger();
+        w.findChild<QAction *>(QStringLiteral("MenuInit"))->trigger();
         QCOMPARE(again.readAvailable(20), QByteArray("\x1b@"));
         QVERIFY(prompter.boxes.size() == 16);
     }
@@ -81,8 +82,10 @@ private slots:
         QtPortAdapter port(StartDir::current());
         FrmMain w(define, port, clock, prompter);
         QVERIFY(w.Form_Load());
-        const QMap<QString, QComboBox *> lists = {
-            {u"baud"_qs, w.CboBaud}, {u"format"_qs, w.CboCommunication}, {u"chars"_qs, w.CboINChr}};
+        const QMap<QString, QString> lists = {{u"baud"_qs, u"CboBaud"_qs},
+                                              {u"format"_qs, u"CboCommunication"_qs},
+                                              {u"chars"_qs, u"CboINChr"_qs}};
+        auto *send = w.findChild<QPushButton *>(u"CmdSend"_qs);
         for (const QString &step : steps) {
             const QStringList a = step.split(u' ');
             const QString &what = a[0];
@@ -92,10 +95,10 @@ private slots:
                 QCOMPARE(::pwrite(io, &value, 1, a[1].toInt()), ssize_t(1));
             } else if (what == u"send") {
                 if (a.size() == 4)
-                    lists[a[1]]->setCurrentIndex(a[2].toInt());
-                w.ChkSetTerm->setChecked(n);
-                QTRY_VERIFY(w.CmdSend->isVisibleTo(&w));
-                w.CmdSend->click();
+                    w.findChild<QComboBox *>(lists[a[1]])->setCurrentIndex(a[2].toInt());
+                w.findChild<QCheckBox *>(u"ChkSetTerm"_qs)->setChecked(n);
+                QTRY_VERIFY(send->isVisibleTo(&w));
+                send->click();
             } else if (what == u"ifset") { // the dialog is made after a status text
                 QTimer poll;
                 QObject::connect(&poll, &QTimer::timeout, &w, [&] {
@@ -108,11 +111,12 @@ private slots:
                                    : dialog->reject();
                 });
                 poll.start(10);
-                w.MenuIFSet->trigger();
+                w.findChild<QAction *>(u"MenuIFSet"_qs)->trigger();
             } else if (what == u"demo" || what == u"stop") {
                 what == u"demo" ? w.MenuDemo_Click() : w.MenuStopDemo_Click();
             } else if (what == u"link") {
-                QTRY_COMPARE(w.CmdSend->isVisibleTo(&w) && w.MenuTest->isEnabled(), n == 1);
+                QTRY_COMPARE(send->isVisibleTo(&w), n == 1);
+                QTRY_COMPARE(w.findChild<QAction *>(u"MenuTest"_qs)->isEnabled(), n == 1);
             } else if (what == u"open") {
                 QTRY_COMPARE_WITH_TIMEOUT(port.portOpen(), n == 1, 10000);
             } else if (what == u"ask") { // the host unplugs or plugs the USB adapter
