@@ -187,7 +187,6 @@ private slots:
             .replace("BOX", versionMessage().section('\n', 2, 2).section(' ', -1));
         QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
         QCOMPARE(r.status, status);
-        QVERIFY(wantsCommandLine(QStringList{"poleset"} + arguments));
     }
 
     // Before the window, without a display server: Qt's own options pass, anything else is
@@ -210,9 +209,6 @@ private slots:
             << "poleset: unknown option -aply" + help;
         QTest::newRow("a file") << QStringList{"x.ini"} << "DISPLAY=:0" << 2
                                 << "poleset: unexpected argument x.ini" + help;
-        QTest::newRow("an option Qt 6 no longer takes")
-            << QStringList{"-fn", "fixed"} << "DISPLAY=:0" << 2
-            << "poleset: unknown option -fn" + help;
         QTest::newRow("a value missing") << QStringList{"-reverse", "-style"} << "DISPLAY=:0" << 2
                                          << "poleset: -style needs a value" + help;
         QTest::newRow("Qt's options with their values, offscreen")
@@ -220,8 +216,6 @@ private slots:
                            "-platform",     "offscreen"}
             << "" << -1 << "";
         QTest::newRow("no screen") << QStringList{} << "" << 1 << noScreen;
-        QTest::newRow("no screen for the platform asked for")
-            << QStringList{"-platform", "xcb"} << "QT_QPA_PLATFORM=offscreen" << 1 << noScreen;
         QTest::newRow("a Wayland session")
             << QStringList{} << "WAYLAND_DISPLAY=wayland-0" << -1 << "";
         QTest::newRow("-display names one") << QStringList{"-display", ":1"} << "" << -1 << "";

@@ -2,7 +2,6 @@
 #include "FakePort.h"
 #include "SerialLink.h"
 
-#include <QTimer>
 #include <QtTest>
 
 class TestLink : public QObject

@@ -150,29 +150,6 @@ private slots:
         QCOMPARE(file.exists(), live);
     }
 
-    // While open the port is held exclusively, so a program that ignores lock files cannot open
-    // it either; closing lets it go. Root opens it all the same, so the other program is nobody.
-    void heldExclusively()
-    {
-        if (::geteuid() != 0)
-            QSKIP("needs root, to open as user nobody");
-        Rig rig;
-        const QByteArray pts = QFile::encodeName(rig.pty.slavePath());
-        QCOMPARE(::chmod(pts.constData(), 0666), 0);
-        const auto errorOpeningAsNobody = [&pts] {
-            const pid_t child = ::fork();
-            if (child == 0)
-                ::_exit(::setgid(65534) || ::setuid(65534)                 ? 255
-                        : ::open(pts.constData(), O_WRONLY | O_NOCTTY) < 0 ? errno
-                                                                           : 0);
-            int status = 0;
-            return ::waitpid(child, &status, 0) == child ? WEXITSTATUS(status) : -1;
-        };
-        QCOMPARE(errorOpeningAsNobody(), EBUSY);
-        rig.port.setPortOpen(false);
-        QCOMPARE(errorOpeningAsNobody(), 0);
-    }
-
     // COM1 is a link to the display's line, and the scratch tree's built-in port a trap. The
     // device chosen at the first open is reached by every re-open, through the same COM1: when
     // the entry has gone, the re-open fails and nothing else is opened.

@@ -2,13 +2,7 @@
 #include "NumberOfText.h"
 #include "SettingsFile.h"
 
-#include <QBuffer>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
 
 #include <csignal>
 #include <limits>
