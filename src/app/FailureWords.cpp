@@ -158,9 +158,10 @@ QString adapterHints(int port, const QString &appDir, const QList<SerialAdapter>
                       ? QStringLiteral("  %1").arg(adapter.name)
                       : QStringLiteral("  %1 \u2192 %2").arg(adapter.name, adapter.device));
     }
-    lines << QStringLiteral("To make %1 the first of them, run in %2:")
-                 .arg(comLabel(port), QDir::toNativeSeparators(appDir))
-          << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comLabel(port));
+    lines
+        << QStringLiteral("To make %1 the first of them, run in %2:")
+               .arg(comLabel(port), QDir::toNativeSeparators(appDir))
+        << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comLabel(port));
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -1,8 +1,8 @@
 #include "FrmMain.h"
 
 #include "Clock.h"
-#include "PortAdapter.h"
 #include "FailureWords.h"
+#include "PortAdapter.h"
 #include "Prompter.h"
 #include "SettingsFile.h"
 #include "SetupLists.h"
