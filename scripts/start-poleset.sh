@@ -73,7 +73,7 @@ if [ -n "$simulator" ]; then
     if [ -L "$link" ] && [ -f "$marker" ]; then
         read -r old_pid old_target <"$marker" || true
         if [ "$(readlink "$link")" = "${old_target:-}" ] &&
-            ! tr '\0' ' ' <"/proc/${old_pid:-0}/cmdline" 2>/dev/null |
+            ! tr '\0' ' ' 2>/dev/null <"/proc/${old_pid:-0}/cmdline" |
             grep -qF -- "$(basename "$simulator")"; then
             rm -f "$link" "$marker"
         fi
