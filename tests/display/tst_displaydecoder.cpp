@@ -192,7 +192,7 @@ private slots:
     }
 
     // The glass after a set-up frame for a national set (the twelve code points it replaces)
-    // or a code page (a few codes of the upper half), in both emulations.
+    // or a code page (0x7F and a few codes of the upper half), in both emulations.
     void glyphs_data()
     {
         QTest::addColumn<QByteArray>("frame");
@@ -205,9 +205,9 @@ private slots:
         for (int set = 0; set < 16; ++set)
             QTest::newRow(qPrintable("set " + INChrItems[set].trimmed()))
                 << setupBytes(SetupINChar, set) << national << sets.value(set, national);
-        const QByteArray upper = "\x84\x9b\xa4\xb1\xd5\xe0";
-        const QStringList pages = {"ä¢ñ▒╒α", "  ､ｱﾕ",  "äøñ▒ıÓ", "ã¢ñ▒╒α", "Â¢¨▒╒α",
-                                   "äøñ▒╒α", "äŤĄ▒ŇÓ", "ДЫд▒╒р", "äøñ▒€Ó", "„›¤±Õà"};
+        const QByteArray upper = "\x7f\x84\x9b\xa4\xb1\xd5\xe0";
+        const QStringList pages = {"⌂ä¢ñ▒╒α", "   ､ｱﾕ", "⌂äøñ▒ıÓ", "⌂ã¢ñ▒╒α", "⌂Â¢¨▒╒α",
+                                   "⌂äøñ▒╒α", "⌂äŤĄ▒ŇÓ", "⌂ДЫд▒╒р", "⌂äøñ▒€Ó", " „›¤±Õà"};
         for (int page = 0; page < 10; ++page)
             QTest::newRow(qPrintable("page " + CodePageItems[page].trimmed()))
                 << setupBytes(SetupCodePage, page) << upper << pages[page];

@@ -54,7 +54,8 @@ private slots:
         QTest::addColumn<bool>("ok");
         const QByteArray ours = encodeEeprom(Sample);
         QTest::newRow("as written, CR LF") << QByteArray(ours).replace("\n", "\r\n") << true;
-        QTest::newRow("foreign") << QByteArray("[PoleSet]\r\nBaud=7\r\n") << false;
+        QTest::newRow("foreign header") << "[PoleSet]" + ours.mid(ours.indexOf('\n')) << false;
+        QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("out of range") << QByteArray(ours).replace("Baud=7", "Baud=8") << false;
         QTest::newRow("key twice") << ours + "Baud=1\n" << false;
         QTest::newRow("unknown key") << ours + "Colour=1\n" << false;
@@ -65,7 +66,7 @@ private slots:
         QFETCH(bool, ok);
         QTemporaryDir dir;
         QFile file(dir.filePath("eeprom"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
         file.close();
         DisplayEeprom read;
         QString why;
