@@ -91,7 +91,7 @@ private slots:
         QTest::newRow("255.5 out") << QByteArray("255.5") << 255.5 << -1;
         QTest::newRow("huge exponent") << QByteArray("1E99999999999999999999") << qInf() << -1;
         QTest::newRow("million nines") << QByteArray(1'000'000, '9') << qInf() << -1;
-        QTest::newRow("plus, zeros before and after") << QByteArray("+0012.30") << 12.3 << 12;
+        QTest::newRow("plus, zeros before and after") << QByteArray("+0012.90") << 12.9 << 13;
         QTest::newRow("minus, rounds to 0") << QByteArray("-0.4") << -0.4 << 0;
         QTest::newRow("no digit before the point") << QByteArray(".5") << 0.5 << 0;
         QTest::newRow("zeros after the point") << QByteArray("0.000123e4") << 1.23 << 1;
