@@ -89,7 +89,7 @@ void FrmMain::CboBaud_Click()
 SendRequest FrmMain::panelRequest() const
 {
     if (!OptSet[0]->isChecked())
-        return SendRequest{true, ResetSelIndex, -1, {}};
+        return SendRequest{.reset = true, .item = ResetSelIndex};
     // The value is read once, for the frame: a change made during the send's waits does not
     // reach the setting, so the setting, the display and the PC port agree.
     const int item = SetSelIndex;
@@ -99,7 +99,7 @@ SendRequest FrmMain::panelRequest() const
     const QString text = item == SetupUpperLine   ? TxtUpperLine->text()
                          : item == SetupLowerLine ? TxtLowerLine->text()
                                                   : QString();
-    return SendRequest{false, item, list ? list->currentIndex() : -1, text};
+    return SendRequest{.item = item, .listIndex = list ? list->currentIndex() : -1, .text = text};
 }
 
 void FrmMain::CmdSend_Click()

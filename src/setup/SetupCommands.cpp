@@ -91,19 +91,15 @@ QByteArray ClosingFrame()
     return QByteArrayLiteral("\x0bReady!");
 }
 
-bool followDisplayLine(Define &define, int item)
+void followDisplayLine(Define &define, int item)
 {
     if (item == SetupCommunication) {
         const CommunicationFormat format = DspCommunicationFormats[size_t(
             std::clamp(define.DspCommunication, 0, int(DspCommunicationFormats.size()) - 1))];
         define.ComParity = int(format.parity);
         define.ComBitLen = format.dataBits;
-        return true;
-    }
-    if (item == SetupBaud) {
+    } else if (item == SetupBaud) {
         define.ComBaud =
             DspBaudRates[size_t(std::clamp(define.DspBaud, 0, int(DspBaudRates.size()) - 1))];
-        return true;
     }
-    return false;
 }

@@ -45,5 +45,5 @@ QByteArray ClosingFrame();
 
 // After a Send of the display's communication format or baud rate, the PC side of `define` takes
 // the display's new setting (from DspCommunication or DspBaud, an index outside its list clamped
-// to it). False for any other item, which changes nothing.
-bool followDisplayLine(Define &define, int item);
+// to it). Any other item changes nothing.
+void followDisplayLine(Define &define, int item);
