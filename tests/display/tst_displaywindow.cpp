@@ -55,7 +55,6 @@ private slots:
         const QByteArray ours = encodeEeprom(Sample);
         QTest::newRow("as written, CR LF") << QByteArray(ours).replace("\n", "\r\n") << true;
         QTest::newRow("foreign header") << "[PoleSet]" + ours.mid(ours.indexOf('\n')) << false;
-        QTest::newRow("empty") << QByteArray() << false;
         QTest::newRow("out of range") << QByteArray(ours).replace("Baud=7", "Baud=8") << false;
         QTest::newRow("key twice") << ours + "Baud=1\n" << false;
         QTest::newRow("unknown key") << ours + "Colour=1\n" << false;
