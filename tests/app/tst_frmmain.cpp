@@ -163,7 +163,7 @@ private slots:
         r.port.stalled = farewellFails;
         const double start = r.clock.now();
         if (twice)
-            r.clock.scheduleIn(3.5, [&] { r.w().close(); });
+            r.clock.scheduleIn(3.5, [&] { QVERIFY(!r.w().close()); });
         r.action("MenuEnd")->trigger();
         QVERIFY(r.w().unloaded());
         const QByteArray farewell = QByteArray::fromHex("0C02051B40") + "End of Set!!" + '\x03';
