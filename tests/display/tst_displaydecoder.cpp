@@ -206,7 +206,7 @@ private slots:
             QTest::newRow(qPrintable("set " + INChrItems[set].trimmed()))
                 << setupBytes(SetupINChar, set) << national << sets.value(set, national);
         const QByteArray upper = "\x7f\x84\x9b\xa4\xb1\xd5\xe0";
-        const QStringList pages = {"⌂ä¢ñ▒╒α", "   ､ｱﾕ", "⌂äøñ▒ıÓ", "⌂ã¢ñ▒╒α", "⌂Â¢¨▒╒α",
+        const QStringList pages = {"⌂ä¢ñ▒╒α", "   ､ｱﾕ",  "⌂äøñ▒ıÓ", "⌂ã¢ñ▒╒α", "⌂Â¢¨▒╒α",
                                    "⌂äøñ▒╒α", "⌂äŤĄ▒ŇÓ", "⌂ДЫд▒╒р", "⌂äøñ▒€Ó", " „›¤±Õà"};
         for (int page = 0; page < 10; ++page)
             QTest::newRow(qPrintable("page " + CodePageItems[page].trimmed()))
