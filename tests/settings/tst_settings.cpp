@@ -54,10 +54,7 @@ struct ClosedDirectory
     QByteArray path;
     bool immutable = setImmutable(FS_IMMUTABLE_FL);
     bool ok = immutable || (::geteuid() != 0 && ::chmod(path.constData(), 0555) == 0);
-    ~ClosedDirectory()
-    {
-        immutable ? void(setImmutable(0)) : void(::chmod(path.constData(), 0755));
-    }
+    ~ClosedDirectory() { immutable ? void(setImmutable(0)) : void(::chmod(path.data(), 0755)); }
     bool setImmutable(int flag) const
     {
         const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY);
@@ -265,6 +262,9 @@ private slots:
         QVERIFY(!SaveSettings(d, &why));
         QCOMPARE(why.kind, FileFailure::LeftAlone);
         QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+        d.startDir = StartDir(dir.filePath("gone")); // a start-up folder that could not be opened
+        QVERIFY(!SaveSettings(d, &why));
+        QCOMPARE(why.kind, FileFailure::StartDirClosed);
     }
 };
 
