@@ -8,11 +8,6 @@
 
 namespace {
 
-QString comLabel(int port)
-{
-    return QStringLiteral("COM%1").arg(port);
-}
-
 QString closedStartDir(const QString &path, const QString &reason)
 {
     return QStringLiteral("the start-up directory %1 cannot be opened: %2")
@@ -113,7 +108,7 @@ QString comEntryWhat(const ComEntry &e)
 
 QString describeComEntry(const ComEntry &e)
 {
-    const QString name = e.port > 0 ? comLabel(e.port) : e.entry;
+    const QString name = e.port > 0 ? comName(e.port) : e.entry;
     QString place;
     if (e.builtIn)
         place = QStringLiteral("%1: no %1 entry here, so the built-in port %2").arg(name, e.entry);
@@ -158,10 +153,9 @@ QString adapterHints(int port, const QString &appDir, const QList<SerialAdapter>
                       ? QStringLiteral("  %1").arg(adapter.name)
                       : QStringLiteral("  %1 \u2192 %2").arg(adapter.name, adapter.device));
     }
-    lines
-        << QStringLiteral("To make %1 the first of them, run in %2:")
-               .arg(comLabel(port), QDir::toNativeSeparators(appDir))
-        << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comLabel(port));
+    lines << QStringLiteral("To make %1 the first of them, run in %2:")
+                 .arg(comName(port), QDir::toNativeSeparators(appDir))
+          << QStringLiteral("  ln -sfn %1 %2").arg(shellWord(adapters.front().name), comName(port));
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -175,7 +169,7 @@ QString portErrorDetails(int port, const QString &appDir, const PortFailure &fai
         if (failure.kind == PortFailure::NoDevice && failure.entry.kind == ComEntry::Missing)
             cause = QStringLiteral("%1 does not exist").arg(failure.entry.entry);
         parts << QStringLiteral("There is no %1 entry in %2, so the built-in port was tried: %3")
-                     .arg(comLabel(port), QDir::toNativeSeparators(appDir), cause);
+                     .arg(comName(port), QDir::toNativeSeparators(appDir), cause);
     } else {
         parts << cause;
     }

@@ -375,9 +375,8 @@ void QtPortAdapter::chooseDevice()
 void QtPortAdapter::setSettings(const LineSettings &line)
 {
     if (!portTakes(line))
-        throw PortError({.kind = PortFailure::InvalidSettings,
-                         .device = QStringLiteral("COM%1").arg(d->commPort),
-                         .line = line});
+        throw PortError(
+            {.kind = PortFailure::InvalidSettings, .device = comName(d->commPort), .line = line});
     if (line == d->line)
         return;
     d->line = line;

@@ -11,12 +11,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 QString comName(int port)
 {
     return QStringLiteral("COM%1").arg(port);
 }
+
+namespace {
 
 QString builtInPort(int port, const QString &root)
 {

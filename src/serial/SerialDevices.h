@@ -34,6 +34,9 @@ struct ComEntry
     QString closedStartDir; // the start-up directory, when it could not be opened
 };
 
+// The name of COM port `port`: its entry in the start-up folder, and what messages call it.
+QString comName(int port);
+
 // Only a definite "no such entry" means the built-in port; any other failure to look the entry
 // up makes it Unreachable, and nothing is opened.
 ComEntry inspectComEntry(int port, const StartDir &dir, const QString &root = QStringLiteral("/"));
